@@ -1,0 +1,147 @@
+#include "app/App.h"
+
+#include <allegro.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "app/Clock.h"
+#include "app/Display.h"
+#include "app/MessageBox.h"
+#include "app/QuitRequest.h"
+#include "app/Settings.h"
+#include "audio/MusicPlayer.h"
+#include "audio/SoundLibrary.h"
+#include "game/GameState.h"
+#include "gfx/Assets.h"
+#include "scores/HighScoreTable.h"
+#include "screens/HighScoreViewer.h"
+#include "screens/MainMenu.h"
+#include "screens/OptionsScreen.h"
+
+namespace {
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+
+// Assets and HIGHSCORE.DAT sit beside the program, wherever it was started from.
+void enterProgramFolder() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return;
+  path[length] = '\0';
+  std::string folder(path);
+  folder.erase(folder.find_last_of('/') + 1);
+  if (chdir(folder.c_str()) != 0) std::perror("zeph: cannot enter the game folder");
+}
+
+bool allAssetsPresent() {
+  auto missing = missingBitmapFiles();
+  if (missing.empty()) return true;
+  std::string text = "Missing game files:";
+  for (const auto& name : missing) text += "\n" + name;
+  showMessageBox(text.c_str(), "Error");
+  return false;
+}
+
+// Allegro 4.0-era calls, still the way to ask for these on 4.4.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+void setTransparentText() { text_mode(-1); }
+void disableCloseButton() { set_window_close_button(FALSE); }
+#pragma GCC diagnostic pop
+
+void shutDown() {
+  saveHighScores();
+  freeAssets();
+  FSOUND_Close();
+  removeTick();
+  stopLibrary();
+}
+}  // namespace
+
+bool startLibrary(int width, int height, bool windowed) {
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) return false;
+  if (!setDisplayMode(width, height, windowed)) return false;
+  install_timer();
+  install_keyboard();
+  return true;
+}
+
+void stopLibrary() {
+  if (backBuffer) destroy_bitmap(backBuffer);
+  backBuffer = nullptr;
+  remove_keyboard();
+  remove_timer();
+  remove_joystick();
+  allegro_exit();
+}
+
+int runZeph() {
+  enterProgramFolder();
+
+  if (!loadHighScores()) {
+    showMessageBox("Highscore Error", "Error");
+    resetHighScores();
+  }
+  if (!FSOUND_Init(44100, 32, 0)) {
+    musicEnabled = 0;
+    soundEnabled = 0;
+  }
+  if (!allAssetsPresent()) return 1;
+  if (!startLibrary(kWindowWidth, kWindowHeight, true)) {
+    showMessageBox("Cannot find a suitable graphicmode!", "Error");
+    allegro_exit();
+    return 1;
+  }
+  installQuitHandler();
+  setTransparentText();
+  install_joystick(JOY_TYPE_AUTODETECT);
+  gamepadEnabled = num_joysticks != 0 ? 1 : 0;
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  set_window_title("Zeph v1.1");
+  disableCloseButton();
+  loadAssets();
+  installTick();
+
+  switch (runOptionsScreen()) {
+    case FullScreen:
+      // A refused full screen has left no mode at all: come back to the window.
+      if (!setDisplayMode(kWindowWidth, kWindowHeight, false) &&
+          !setDisplayMode(kWindowWidth, kWindowHeight, true)) {
+        shutDown();
+        return 1;
+      }
+      break;
+    case Windowed:
+      break;
+    case QuitAtStart:
+      shutDown();
+      return 0;
+  }
+
+  for (;;) {
+    musicPlayer.stopMusic();
+    musicPlayer.openMusic("TITLE.MP3", true);
+    musicPlayer.playMusic();
+    MenuChoice choice = runMainMenu();
+    musicPlayer.beginMusicFadeOut();
+    switch (choice) {
+      case PlayCollect:
+      case PlayScore:
+      case PlayTimeAttack:
+        gameState.mode = choice;
+        runGame();
+        break;
+      case ShowHighScores:
+        runHighScoreViewer(0);
+        break;
+      case Quit:
+        shutDown();
+        return 0;
+    }
+  }
+}

@@ -1,0 +1,36 @@
+// The ten calls of the game's sound library, with their arguments and results, on SDL2_mixer.
+// Every call is harmless when audio never started or was closed.
+#pragma once
+#include <functional>
+#include <string>
+
+struct FSOUND_SAMPLE;
+struct FSOUND_STREAM;
+
+inline constexpr int FSOUND_FREE = -1;
+inline constexpr unsigned FSOUND_LOOP_NORMAL = 0x2;
+inline constexpr unsigned FSOUND_16BITS = 0x10;
+inline constexpr unsigned FSOUND_MONO = 0x20;
+inline constexpr unsigned FSOUND_SIGNED = 0x100;
+inline constexpr unsigned FSOUND_2D = 0x2000;
+
+signed char FSOUND_Init(int mixRate, int maxChannels, unsigned int flags);
+void FSOUND_Close();
+FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* name, unsigned int mode, int offset,
+                                  int length);
+int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample);
+void FSOUND_Sample_Free(FSOUND_SAMPLE* sample);
+FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length);
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
+signed char FSOUND_SetVolume(int channel, int volume);
+signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
+signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
+
+// Test seam: when set, every call above is reported after it ran, with the file behind
+// its handle (empty for a null handle) and its numeric argument or result.
+struct SoundCall {
+  std::string call;  // "FSOUND_PlaySound", "FSOUND_SetVolume", ...
+  std::string file;  // file name the sample or stream was loaded from
+  int value = 0;     // volume for FSOUND_SetVolume, mode for opens, result otherwise
+};
+void setSoundObserver(std::function<void(const SoundCall&)> observer);

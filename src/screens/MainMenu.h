@@ -1,0 +1,4 @@
+#pragma once
+#include "screens/Choices.h"
+
+MenuChoice runMainMenu();
