@@ -12,5 +12,4 @@ void GameState::collectBlock() {}
 void GameState::fillBoard() {}
 void GameState::resolveShot() {}
 void GameState::gameTick() {}
-void GameState::drawGame() const {}
 void runGame() {}
