@@ -27,10 +27,14 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 
 // Test seam: when set, every call above is reported after it ran, with the file behind
-// its handle (empty for a null handle) and its numeric argument or result.
+// its handle (empty for a null, freed or unknown handle) and its numeric argument or result.
 struct SoundCall {
   std::string call;  // "FSOUND_PlaySound", "FSOUND_SetVolume", ...
-  std::string file;  // file name the sample or stream was loaded from
-  int value = 0;     // volume for FSOUND_SetVolume, mode for opens, result otherwise
+  std::string file;  // file name (no folder) the sample or stream was loaded from, or the name
+                     // passed to a load or open, also when it failed
+  int value = 0;     // volume for FSOUND_SetVolume, mode for the two loads/opens, result otherwise
+  int result = 0;    // the call's result: handles as 1 (non-null) or 0, channels as returned,
+                     // 0 for the calls without one
+  bool operator==(const SoundCall&) const = default;
 };
 void setSoundObserver(std::function<void(const SoundCall&)> observer);

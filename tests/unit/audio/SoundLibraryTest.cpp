@@ -1,0 +1,271 @@
+// The SDL_mixer sound layer: start and failure, samples on channels, the one music stream, and
+// every call staying harmless before start-up, after close and with stale or null handles.
+#include "audio/SoundLibrary.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "CallRecorder.h"
+#include "audio/SoundBank.h"
+#include "support/SoundSpy.h"
+
+namespace {
+
+// Each of the ten calls with a given sample and stream handle, and what it must answer when
+// there is no audio to act on.
+struct DeadCall {
+  const char* name;
+  std::function<int(FSOUND_SAMPLE*, FSOUND_STREAM*)> run;
+  int expected;
+  const char* file = "";  // loads and opens report the name they were given
+};
+
+const DeadCall kDeadCalls[] = {
+    {"FSOUND_Sample_Load",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM*) {
+       return FSOUND_Sample_Load(-1, "Laser.wav", FSOUND_2D, 0, 0) != nullptr;
+     },
+     0, "Laser.wav"},
+    {"FSOUND_PlaySound", [](FSOUND_SAMPLE* s, FSOUND_STREAM*) { return FSOUND_PlaySound(-1, s); },
+     -1},
+    {"FSOUND_Sample_Free",
+     [](FSOUND_SAMPLE* s, FSOUND_STREAM*) {
+       FSOUND_Sample_Free(s);
+       return 0;
+     },
+     0},
+    {"FSOUND_Stream_Open",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM*) {
+       return FSOUND_Stream_Open("TITLE.MP3", 0x132, 0, 0) != nullptr;
+     },
+     0, "TITLE.MP3"},
+    {"FSOUND_Stream_Play",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM* m) { return FSOUND_Stream_Play(-1, m); }, -1},
+    {"FSOUND_SetVolume",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM*) { return int{FSOUND_SetVolume(1000, 100)}; }, 0},
+    {"FSOUND_SetVolume",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM*) { return int{FSOUND_SetVolume(0, 100)}; }, 0},
+    {"FSOUND_Stream_Stop",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM* m) { return int{FSOUND_Stream_Stop(m)}; }, 0},
+    {"FSOUND_Stream_Close",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM* m) { return int{FSOUND_Stream_Close(m)}; }, 0},
+    {"FSOUND_Close",
+     [](FSOUND_SAMPLE*, FSOUND_STREAM*) {
+       FSOUND_Close();
+       return 0;
+     },
+     0},
+};
+
+// Runs every call with the given handles and checks the null answers; each call must still be
+// reported, with no file behind a handle that is not live.
+void expectAllCallsDead(FSOUND_SAMPLE* sample, FSOUND_STREAM* stream, CallRecorder& recorder) {
+  for (const DeadCall& dead : kDeadCalls) {
+    SCOPED_TRACE(dead.name);
+    recorder.calls.clear();
+    EXPECT_EQ(dead.run(sample, stream), dead.expected);
+    ASSERT_EQ(recorder.calls.size(), 1u);
+    EXPECT_EQ(recorder.calls[0].call, dead.name);
+    EXPECT_EQ(recorder.calls[0].result, dead.expected);
+    EXPECT_EQ(recorder.calls[0].file, dead.file);
+  }
+}
+
+// Waits up to two seconds for the music to stop of its own accord.
+bool musicEndsWithin2s() {
+  for (int i = 0; i < 200; ++i) {
+    if (!Mix_PlayingMusic()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(SoundLibraryWithoutAudio, EveryCallIsHarmlessWithNullHandles) {
+  CallRecorder recorder;
+  expectAllCallsDead(nullptr, nullptr, recorder);
+}
+
+TEST(SoundLibraryWithoutAudio, ForeignPointersAreNeverDereferenced) {
+  // Handles the layer never gave out (here pointers into an unrelated buffer) are ignored.
+  CallRecorder recorder;
+  alignas(16) static unsigned char junk[64] = {};
+  expectAllCallsDead(reinterpret_cast<FSOUND_SAMPLE*>(junk), reinterpret_cast<FSOUND_STREAM*>(junk),
+                     recorder);
+}
+
+TEST(SoundLibraryWithoutAudio, HandlesHeldAcrossCloseAreDead) {
+  // The game keeps its sample handles in the bank when it closes audio; nothing may touch
+  // the released memory afterwards (AddressSanitizer watches).
+  CallRecorder recorder;
+  SoundSpy spy;
+  std::string track = spy.folder() + "/TITLE.wav";
+  ASSERT_TRUE(SoundSpy::writeWav(track));
+  FSOUND_SAMPLE* sample =
+      FSOUND_Sample_Load(-1, (spy.folder() + "/Laser.wav").c_str(), 0x2000, 0, 0);
+  FSOUND_STREAM* stream = FSOUND_Stream_Open(track.c_str(), 0x132, 0, 0);
+  ASSERT_NE(sample, nullptr);
+  ASSERT_NE(stream, nullptr);
+  ASSERT_GE(FSOUND_PlaySound(-1, sample), 0);
+  ASSERT_GE(FSOUND_Stream_Play(-1, stream), 0);
+
+  FSOUND_Close();
+  EXPECT_FALSE(Mix_QuerySpec(nullptr, nullptr, nullptr)) << "the audio device is still open";
+  setSoundObserver([&recorder](const SoundCall& call) { recorder.calls.push_back(call); });
+  expectAllCallsDead(sample, stream, recorder);
+}
+
+TEST(SoundLibraryInit, FailsWhenNoDeviceOpensAndCanStartLater) {
+  // An unknown driver fails SDL's own start; the disk driver with a file it cannot create
+  // starts SDL and fails only when the device opens.
+  struct Case {
+    const char* driver;
+    const char* diskFile;
+  };
+  CallRecorder recorder;
+  for (Case c : {Case{"nonexistent", nullptr}, Case{"disk", "/nonexistent-dir/zeph.raw"}}) {
+    SCOPED_TRACE(c.driver);
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    if (c.diskFile) setenv("SDL_DISKAUDIOFILE", c.diskFile, 1);
+    EXPECT_EQ(FSOUND_Init(44100, 32, 0), 0);
+    unsetenv("SDL_DISKAUDIOFILE");
+    EXPECT_EQ(SDL_WasInit(0), 0u) << "SDL left running after a failed start";
+    expectAllCallsDead(nullptr, nullptr, recorder);
+  }
+
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_EQ(FSOUND_Init(44100, 32, 0), 1);
+  EXPECT_EQ(Mix_AllocateChannels(-1), 32);
+  int rate = 0;
+  EXPECT_TRUE(Mix_QuerySpec(&rate, nullptr, nullptr));
+  EXPECT_EQ(rate, 44100);
+  FSOUND_Close();
+  EXPECT_EQ(SDL_WasInit(0), 0u);
+}
+
+TEST(SoundLibrarySamples, LoadPlayFreeAndMissingFiles) {
+  SoundSpy spy;
+  const std::string laser = spy.folder() + "/Laser.wav";
+
+  FSOUND_SAMPLE* missing =
+      FSOUND_Sample_Load(-1, (spy.folder() + "/nope.wav").c_str(), 0x2000, 0, 0);
+  EXPECT_EQ(missing, nullptr);
+  FSOUND_SAMPLE* sample = FSOUND_Sample_Load(-1, laser.c_str(), 0x2000, 0, 0);
+  ASSERT_NE(sample, nullptr);
+
+  // The same sample sounds on two channels at once.
+  int first = FSOUND_PlaySound(-1, sample);
+  int second = FSOUND_PlaySound(-1, sample);
+  EXPECT_GE(first, 0);
+  EXPECT_GE(second, 0);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(Mix_Playing(first), 1);
+  EXPECT_EQ(Mix_Playing(second), 1);
+
+  FSOUND_Sample_Free(sample);
+  EXPECT_EQ(Mix_Playing(first), 0) << "a freed sample still sounds";
+  EXPECT_EQ(FSOUND_PlaySound(-1, sample), -1);
+  FSOUND_Sample_Free(sample);  // twice: must not free again
+
+  std::vector<SoundCall> expected = {
+      {"FSOUND_Sample_Load", "nope.wav", 0x2000, 0},
+      {"FSOUND_Sample_Load", "Laser.wav", 0x2000, 1},
+      {"FSOUND_PlaySound", "Laser.wav", first, first},
+      {"FSOUND_PlaySound", "Laser.wav", second, second},
+      {"FSOUND_Sample_Free", "Laser.wav", 0, 0},
+      {"FSOUND_PlaySound", "", -1, -1},
+      {"FSOUND_Sample_Free", "", 0, 0},
+  };
+  EXPECT_EQ(spy.calls(), expected);
+}
+
+TEST(SoundLibrarySamples, ChannelVolumeFollowsTheScale) {
+  SoundSpy spy;
+  int channel = FSOUND_PlaySound(-1, soundBank[SfxBlock01].handle);
+  ASSERT_GE(channel, 0);
+  EXPECT_EQ(FSOUND_SetVolume(channel, 0), 1);
+  EXPECT_EQ(Mix_Volume(channel, -1), 0);
+  EXPECT_EQ(FSOUND_SetVolume(channel, 255), 1);
+  EXPECT_EQ(Mix_Volume(channel, -1), MIX_MAX_VOLUME);
+  EXPECT_EQ(FSOUND_SetVolume(32, 100), 0) << "channel past the 32 allocated";
+  EXPECT_EQ(FSOUND_SetVolume(-1, 100), 0);
+}
+
+TEST(SoundLibraryStreams, PlayStopCloseDriveTheMusicTrack) {
+  SoundSpy spy;
+  std::string track = spy.folder() + "/TITLE.wav";
+  ASSERT_TRUE(SoundSpy::writeWav(track));
+
+  EXPECT_EQ(FSOUND_Stream_Open((spy.folder() + "/TITLE.MP3").c_str(), 0x132, 0, 0), nullptr);
+  FSOUND_STREAM* stream = FSOUND_Stream_Open(track.c_str(), 0x132, 0, 0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_FALSE(Mix_PlayingMusic()) << "an opened stream sounds before it is played";
+
+  Mix_VolumeMusic(10);  // left over from an earlier fade
+  int channel = FSOUND_Stream_Play(-1, stream);
+  EXPECT_GE(channel, 0);
+  EXPECT_TRUE(Mix_PlayingMusic());
+  EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME) << "a track must start at full volume";
+
+  struct VolumeCase {
+    int volume;
+    int mixer;
+  };
+  for (VolumeCase c : {VolumeCase{253, 126}, {127, 63}, {1, 0}, {0, 0}, {255, 128}}) {
+    EXPECT_EQ(FSOUND_SetVolume(channel, c.volume), 1);
+    EXPECT_EQ(Mix_VolumeMusic(-1), c.mixer) << c.volume;
+  }
+
+  EXPECT_EQ(FSOUND_Stream_Stop(stream), 1);
+  EXPECT_FALSE(Mix_PlayingMusic());
+  EXPECT_GE(FSOUND_Stream_Play(-1, stream), 0) << "a stopped stream plays again";
+  EXPECT_TRUE(Mix_PlayingMusic());
+  EXPECT_EQ(FSOUND_Stream_Close(stream), 1);
+  EXPECT_FALSE(Mix_PlayingMusic()) << "closing the playing stream must silence it";
+  EXPECT_EQ(FSOUND_Stream_Close(stream), 0) << "a closed handle is dead";
+  EXPECT_EQ(FSOUND_Stream_Play(-1, stream), -1);
+
+  std::vector<std::string> opened = {"TITLE.MP3", "TITLE.wav"};
+  EXPECT_EQ(spy.openedStreams(), opened);
+}
+
+TEST(SoundLibraryStreams, StoppingAnIdleStreamLeavesThePlayingOneAlone) {
+  SoundSpy spy;
+  std::string a = spy.folder() + "/a.wav";
+  std::string b = spy.folder() + "/b.wav";
+  ASSERT_TRUE(SoundSpy::writeWav(a));
+  ASSERT_TRUE(SoundSpy::writeWav(b));
+  FSOUND_STREAM* idle = FSOUND_Stream_Open(a.c_str(), 0x132, 0, 0);
+  FSOUND_STREAM* playing = FSOUND_Stream_Open(b.c_str(), 0x132, 0, 0);
+  ASSERT_GE(FSOUND_Stream_Play(-1, playing), 0);
+  EXPECT_EQ(FSOUND_Stream_Stop(idle), 1);
+  EXPECT_EQ(FSOUND_Stream_Close(idle), 1);
+  EXPECT_TRUE(Mix_PlayingMusic());
+  FSOUND_Close();  // releases the stream still open; LeakSanitizer checks
+}
+
+TEST(SoundLibraryStreams, LoopFlagRepeatsTheTrack) {
+  SoundSpy spy;
+  std::string track = spy.folder() + "/short.wav";
+  ASSERT_TRUE(SoundSpy::writeWav(track, 441));  // 10 ms
+
+  FSOUND_STREAM* once = FSOUND_Stream_Open(track.c_str(), 0x130, 0, 0);
+  ASSERT_GE(FSOUND_Stream_Play(-1, once), 0);
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(musicEndsWithin2s()) << "a track without the loop flag never ended";
+  auto oneRun = std::chrono::steady_clock::now() - start;
+
+  FSOUND_STREAM* looping = FSOUND_Stream_Open(track.c_str(), 0x132, 0, 0);
+  ASSERT_GE(FSOUND_Stream_Play(-1, looping), 0);
+  std::this_thread::sleep_for(
+      std::max<std::chrono::steady_clock::duration>(oneRun * 4, std::chrono::milliseconds(200)));
+  EXPECT_TRUE(Mix_PlayingMusic()) << "a looping track ended";
+}
