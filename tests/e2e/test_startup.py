@@ -1,0 +1,100 @@
+"""Start-up and shutdown of the real program: message boxes, the window, exit codes."""
+
+import os
+import signal
+
+from zephe2e import Game, run_tests
+
+DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
+
+
+def assert_equal(actual, expected, what):
+    if actual != expected:
+        raise AssertionError("%s: expected %r, got %r" % (what, expected, actual))
+
+
+def open_window_and_quit(game):
+    """From the options screen, Esc leaves the program."""
+    game.wait_for_window()
+    game.key("Escape")
+    assert_equal(game.wait_exit(), 0, "exit code after Esc")
+
+
+def test_first_start_shows_the_error_box_then_the_window(game_dir):
+    with Game(game_dir).start() as game:
+        box = game.wait_for(game.message_box, 15, "the Highscore Error box")
+        assert_equal(game.message_text(box), "Error", "box title")
+        if game.game_window():
+            raise AssertionError("the window opened before the box was dismissed")
+        assert_equal(game.file("HIGHSCORE.DAT"), None, "file before the box is dismissed")
+        game.dismiss_message_box()
+        game.wait_for_window()
+        _, _, width, height = game.window_geometry()
+        assert_equal((width, height), (640, 480), "window size")
+        # The first frame is drawn: the background is a picture, not an empty window.
+        shot = game.wait_for(lambda: (lambda s: s if len(s.region_colors(0, 0, 320, 240, 8)) > 8
+                                      else None)(game.screenshot()), 10, "a drawn frame")
+        assert shot
+        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "default file written at once")
+        game.key("Escape")
+        assert_equal(game.wait_exit(), 0, "exit code")
+        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "file after quitting")
+
+
+def test_without_a_display_it_says_so_and_exits_1(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, display=False).start() as game:
+        assert_equal(game.wait_exit(), 1, "exit code")
+        if "Cannot find a suitable graphicmode!" not in game.output():
+            raise AssertionError("message missing:\n" + game.output())
+
+
+def test_a_missing_picture_is_named_and_stops_the_start(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, remove=["go.bmp"]).start() as game:
+        game.dismiss_message_box()
+        assert_equal(game.wait_exit(), 1, "exit code")
+        if "go.bmp" not in game.output():
+            raise AssertionError("the missing file is not named:\n" + game.output())
+        if game.game_window():
+            raise AssertionError("a window opened although a picture is missing")
+
+
+def test_a_stop_signal_leaves_through_the_normal_shutdown(game_dir):
+    # Extra bytes after a valid table load fine; the save at quit writes 94 bytes back,
+    # which shows that the normal shutdown ran.
+    with Game(game_dir, highscore=DEFAULT_TABLE + b"extra").start() as game:
+        game.wait_for_window()
+        game.key("Return")  # the window: on to the main menu
+        game.proc.send_signal(signal.SIGTERM)
+        assert_equal(game.wait_exit(), 0, "exit code after SIGTERM")
+        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "file saved at shutdown")
+    with Game(game_dir, highscore=DEFAULT_TABLE + b"extra").start() as game:
+        game.wait_for_window()
+        game.proc.send_signal(signal.SIGINT)
+        assert_equal(game.wait_exit(), 0, "exit code after SIGINT")
+        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "file saved at shutdown")
+
+
+def test_no_audio_device_gives_a_silent_game(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, audio="nosuchdriver").start() as game:
+        open_window_and_quit(game)
+
+
+def test_a_high_score_file_that_is_a_folder_does_not_crash(game_dir):
+    with Game(game_dir) as game:
+        os.mkdir(os.path.join(game.folder, "HIGHSCORE.DAT"))
+        game.start()
+        game.dismiss_message_box()
+        open_window_and_quit(game)
+        if not os.path.isdir(os.path.join(game.folder, "HIGHSCORE.DAT")):
+            raise AssertionError("the folder was replaced")
+
+
+if __name__ == "__main__":
+    run_tests([
+        test_first_start_shows_the_error_box_then_the_window,
+        test_without_a_display_it_says_so_and_exits_1,
+        test_a_missing_picture_is_named_and_stops_the_start,
+        test_a_stop_signal_leaves_through_the_normal_shutdown,
+        test_no_audio_device_gives_a_silent_game,
+        test_a_high_score_file_that_is_a_folder_does_not_crash,
+    ])

@@ -1,0 +1,258 @@
+"""End-to-end harness: the real zeph binary in a private game folder under Xvfb.
+
+Keys go in through xdotool, frames come out of xwd, sound out of SDL's disk driver.
+"""
+
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+FRAME_W, FRAME_H = 320, 240
+
+
+def _run(args, env=None, check=False):
+    return subprocess.run(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          text=True, check=check, timeout=30)
+
+
+class Xvfb:
+    """A private virtual display, numbered by the server itself."""
+
+    def __init__(self):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
+class Screenshot:
+    """The root window as read by xwd, addressed in frame (320x240) coordinates."""
+
+    def __init__(self, data, origin):
+        header = struct.unpack(">25I", data[:100])
+        header_size, _, _, depth, width, height = header[:6]
+        self.byte_order, bits_per_pixel, self.line_bytes = header[7], header[11], header[12]
+        ncolors = header[19]
+        # A 24-bit visual is stored as 32-bit words; the line length tells the stride.
+        self.stride = self.line_bytes // width
+        if depth != 24 or self.stride != 4:
+            raise RuntimeError("expected a 24-bit visual in 32-bit pixels, got %d/%d"
+                               % (depth, bits_per_pixel))
+        self.width, self.height = width, height
+        self.pixels = data[header_size + 12 * ncolors:]
+        self.origin = origin
+
+    def window_pixel(self, x, y):
+        offset = y * self.line_bytes + self.stride * x
+        b = self.pixels[offset:offset + 4]
+        if self.byte_order == 0:  # LSBFirst: B G R x
+            return (b[2], b[1], b[0])
+        return (b[1], b[2], b[3])
+
+    def pixel(self, x, y):
+        """Frame pixel (x, y): the window shows the 320x240 frame stretched 2x."""
+        return self.window_pixel(self.origin[0] + 2 * x, self.origin[1] + 2 * y)
+
+    def region_colors(self, x0, y0, x1, y1, step=2):
+        return {self.pixel(x, y) for y in range(y0, y1, step) for x in range(x0, x1, step)}
+
+
+class Game:
+    """One run of zeph in a private copy of the game folder."""
+
+    def __init__(self, game_dir, highscore=None, remove=(), env=None, display=True,
+                 audio="dummy"):
+        self.tmp = tempfile.mkdtemp(prefix="zeph-e2e-")
+        self.folder = os.path.join(self.tmp, "game")
+        shutil.copytree(game_dir, self.folder)
+        hs = os.path.join(self.folder, "HIGHSCORE.DAT")
+        if os.path.exists(hs):
+            os.remove(hs)
+        if highscore is not None:
+            with open(hs, "wb") as f:
+                f.write(highscore)
+        for name in remove:
+            os.remove(os.path.join(self.folder, name))
+        self.xvfb = Xvfb() if display else None
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith("SDL_")}
+        self.env.pop("DISPLAY", None)
+        if self.xvfb:
+            self.env["DISPLAY"] = self.xvfb.display
+        self.audio_file = os.path.join(self.tmp, "audio.raw")
+        if audio == "disk":
+            self.env["SDL_AUDIODRIVER"] = "disk"
+            self.env["SDL_DISKAUDIOFILE"] = self.audio_file
+        elif audio:
+            self.env["SDL_AUDIODRIVER"] = audio
+        self.env.update(env or {})
+        self.proc = None
+        self.window = None
+
+    # --- process -------------------------------------------------------------------------
+    def start(self):
+        self.stdout = open(os.path.join(self.tmp, "stdout"), "w")
+        self.stderr = open(os.path.join(self.tmp, "stderr"), "w")
+        # Started from another directory: the game must find its files beside itself.
+        self.proc = subprocess.Popen([os.path.join(self.folder, "zeph")], env=self.env,
+                                     cwd=self.tmp, stdout=self.stdout, stderr=self.stderr)
+        return self
+
+    def wait_exit(self, timeout=20):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def output(self):
+        self.stdout.flush()
+        self.stderr.flush()
+        with open(os.path.join(self.tmp, "stdout")) as out, \
+                open(os.path.join(self.tmp, "stderr")) as err:
+            return out.read() + err.read()
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+        if self.xvfb:
+            self.xvfb.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def file(self, name):
+        path = os.path.join(self.folder, name)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    # --- windows -------------------------------------------------------------------------
+    def _search(self, *args):
+        result = _run(["xdotool", "search"] + list(args), env=self.env)
+        return [int(w) for w in result.stdout.split()]
+
+    def wait_for(self, predicate, timeout=15, what="condition"):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            value = predicate()
+            if value:
+                return value
+            if self.proc and self.proc.poll() is not None:
+                raise AssertionError("zeph exited with %s while waiting for %s\n%s"
+                                     % (self.proc.returncode, what, self.output()))
+            time.sleep(0.1)
+        raise AssertionError("timed out waiting for " + what + "\n" + self.output())
+
+    def message_box(self):
+        boxes = self._search("--onlyvisible", "--class", "Xmessage")
+        return boxes[0] if boxes else None
+
+    def message_text(self, box):
+        return _run(["xdotool", "getwindowname", str(box)], env=self.env).stdout.strip()
+
+    def dismiss_message_box(self, timeout=15):
+        box = self.wait_for(self.message_box, timeout, "a message box")
+        _run(["xdotool", "key", "--window", str(box), "Return"], env=self.env)
+        self.wait_for(lambda: not self.message_box(), 10, "the message box to close")
+        return box
+
+    def game_window(self):
+        windows = self._search("--onlyvisible", "--name", "^Zeph v1.1$")
+        return windows[0] if windows else None
+
+    def wait_for_window(self, timeout=15):
+        self.window = self.wait_for(self.game_window, timeout, "the game window")
+        _run(["xdotool", "mousemove", "--window", str(self.window), "320", "240"],
+             env=self.env)
+        return self.window
+
+    def window_geometry(self):
+        out = _run(["xdotool", "getwindowgeometry", "--shell", str(self.window)],
+                   env=self.env).stdout
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return (int(values["X"]), int(values["Y"]), int(values["WIDTH"]),
+                int(values["HEIGHT"]))
+
+    # --- input ---------------------------------------------------------------------------
+    def key(self, name, hold=0.1, after=0.1):
+        """Holds a key long enough for a 60 Hz reader to see it."""
+        _run(["xdotool", "keydown", name], env=self.env)
+        time.sleep(hold)
+        _run(["xdotool", "keyup", name], env=self.env)
+        time.sleep(after)
+
+    def keys(self, *names, hold=0.1, after=0.15):
+        for name in names:
+            self.key(name, hold, after)
+
+    # --- output --------------------------------------------------------------------------
+    def screenshot(self):
+        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env,
+                              stdout=subprocess.PIPE, check=True, timeout=30).stdout
+        x, y, _, _ = self.window_geometry()
+        return Screenshot(data, (x, y))
+
+    def save_png(self, path):
+        """For a person to look at; needs ImageMagick, silently skipped without it."""
+        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env,
+                             stdout=subprocess.PIPE, timeout=30).stdout
+        if shutil.which("convert"):
+            subprocess.run(["convert", "xwd:-", path], input=xwd, timeout=30)
+
+    def audio_levels(self, window_seconds=0.1):
+        """RMS of each window of the captured output (44.1 kHz, 16-bit stereo)."""
+        with open(self.audio_file, "rb") as f:
+            data = f.read()
+        frame = 4
+        per_window = int(44100 * window_seconds)
+        levels = []
+        count = len(data) // frame
+        samples = struct.unpack("<%dh" % (count * 2), data[:count * frame])
+        for start in range(0, count - per_window + 1, per_window):
+            chunk = samples[2 * start:2 * (start + per_window)]
+            levels.append((sum(s * s for s in chunk) / len(chunk)) ** 0.5)
+        return levels
+
+
+def run_tests(tests):
+    """Runs test functions given the game folder from argv; prints an 'N passed, N failed' line."""
+    game_dir = sys.argv[1]
+    passed = failed = 0
+    for test in tests:
+        started = time.time()
+        try:
+            test(game_dir)
+            passed += 1
+            print("PASS %s (%.1f s)" % (test.__name__, time.time() - started), flush=True)
+        except Exception as error:  # report every failure, run the rest
+            failed += 1
+            print("FAIL %s: %s" % (test.__name__, error), flush=True)
+    print("%d passed, %d failed" % (passed, failed))
+    sys.exit(1 if failed else 0)
