@@ -14,10 +14,22 @@ inline constexpr int kColors = 4;
 inline constexpr int16_t kEmpty = -1;
 inline constexpr int kSpeedLevels = 10;
 
+inline constexpr int16_t kStartLives = 3;
+inline constexpr int16_t kTicksPerSecond = 60;
+inline constexpr int16_t kTimeAttackStartSeconds = 60;
+inline constexpr int16_t kGameOverDelay = 80;
+inline constexpr int16_t kBeamRest = 160;
+inline constexpr int16_t kBeamFull = 255;
+// Collect stops at its last level (SuperPlayer); Score and TimeAttack count on, but stop
+// here so that level + 1 and the score arithmetic never leave their types.
+inline constexpr int16_t kLastCollectLevel = 9;
+inline constexpr int16_t kMaxLevel = 9998;
+
 // Ticks between two row pushes, by level; levels from 10 on use the last entry.
 extern const int16_t levelSpeed[kSpeedLevels];
 int16_t levelSpeedFor(int level);
 
+// 0 to n inclusive from rand(); the game asks for n = 3, a random colour.
 int randomUpTo(int n);
 
 struct GameState {
@@ -61,6 +73,11 @@ struct GameState {
   void resolveShot();
   void gameTick();
   void drawGame() const;
+
+  // Shared by the shot and the tick.
+  void addScore(uint32_t points);  // holds at the largest score instead of wrapping
+  void raiseLevel();               // level + 1, held at kMaxLevel
+  void loseGame();                 // the last life is gone: GameOver with its delay and fade
 };
 
 extern GameState gameState;

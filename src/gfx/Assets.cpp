@@ -24,10 +24,10 @@ BITMAP* goBmp = nullptr;
 BITMAP* drawBuffer = nullptr;
 
 const char* const bitmapFiles[] = {
-    "alpha.bmp",   "blocks.bmp",    "leveln.bmp",      "level.bmp",  "Logo.bmp",
-    "playfield.bmp", "flash.bmp",   "BG.bmp",          "superplayer.bmp", "combo.bmp",
-    "Life.bmp",    "gameover.bmp",  "ready.bmp",       "go.bmp",     "LOADER.BMP",
-    "GAMEPAD.BMP", "kvelmar.bmp",   "menu.bmp",        "pageflip.bmp", "highscore.bmp"};
+    "alpha.bmp",     "blocks.bmp",   "leveln.bmp", "level.bmp",       "Logo.bmp",
+    "playfield.bmp", "flash.bmp",    "BG.bmp",     "superplayer.bmp", "combo.bmp",
+    "Life.bmp",      "gameover.bmp", "ready.bmp",  "go.bmp",          "LOADER.BMP",
+    "GAMEPAD.BMP",   "kvelmar.bmp",  "menu.bmp",   "pageflip.bmp",    "highscore.bmp"};
 const int bitmapFileCount = sizeof bitmapFiles / sizeof bitmapFiles[0];
 
 namespace {

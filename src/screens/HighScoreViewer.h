@@ -1,3 +1,4 @@
+// The high score viewer: one mode's table per page, opened from the menu and after a game.
 #pragma once
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// The high score entry: a score that beats its table takes the player's initials.
 #pragma once
 #include <cstdint>
 
