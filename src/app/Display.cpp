@@ -2,6 +2,8 @@
 
 #include <allegro.h>
 
+#include <cstring>
+
 #include "app/DisplaySeam.h"
 #include "gfx/Assets.h"
 
@@ -45,8 +47,30 @@ bool setDisplayMode(int width, int height, bool windowed) {
   return true;
 }
 
+namespace {
+// The 2x stretch of two 16-bit memory bitmaps, pixel pairs written as one 32-bit word;
+// several times faster than stretch_blit, which scales any ratio.
+bool doubleFrame16(BITMAP* source, BITMAP* target) {
+  if (bitmap_color_depth(source) != 16 || bitmap_color_depth(target) != 16 ||
+      !is_memory_bitmap(source) || !is_memory_bitmap(target) || source->w < 320 ||
+      source->h < 240 || target->w < 640 || target->h < 480)
+    return false;
+  for (int y = 0; y < 240; ++y) {
+    const auto* in = reinterpret_cast<const uint16_t*>(source->line[y]);
+    auto* out = reinterpret_cast<uint16_t*>(target->line[2 * y]);
+    for (int x = 0; x < 320; ++x) {
+      uint32_t pair = in[x] * 0x10001u;
+      std::memcpy(out + 2 * x, &pair, sizeof pair);
+    }
+    std::memcpy(target->line[2 * y + 1], out, 640 * sizeof(uint16_t));
+  }
+  return true;
+}
+}  // namespace
+
 void presentFrame() {
   if (!drawBuffer || !backBuffer) return;
-  stretch_blit(drawBuffer, backBuffer, 0, 0, 320, 240, 0, 0, 640, 480);
+  if (!doubleFrame16(drawBuffer, backBuffer))
+    stretch_blit(drawBuffer, backBuffer, 0, 0, 320, 240, 0, 0, 640, 480);
   if (screen) blit(backBuffer, screen, 0, 0, 0, 0, 640, 480);
 }

@@ -14,11 +14,11 @@ namespace {
 bool runXmessage(const char* text, const char* title) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return false;
-  const char* argv[] = {"xmessage", "-title",  title,     "-buttons", "OK:101",
-                        "-default", "OK",      "-center", text,       nullptr};
+  const char* argv[] = {"xmessage", "-title", title,     "-buttons", "OK:101",
+                        "-default", "OK",     "-center", text,       nullptr};
   pid_t pid = 0;
-  if (posix_spawnp(&pid, "xmessage", nullptr, nullptr, const_cast<char* const*>(argv),
-                   environ) != 0)
+  if (posix_spawnp(&pid, "xmessage", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+      0)
     return false;
   int status = 0;
   while (waitpid(pid, &status, 0) == -1) {
