@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -93,6 +94,7 @@ int runZeph() {
   }
   if (!allAssetsPresent()) return 1;
   if (!startLibrary(kWindowWidth, kWindowHeight, true)) {
+    if (allegro_error[0]) std::fprintf(stderr, "zeph: %s\n", allegro_error);
     showMessageBox("Cannot find a suitable graphicmode!", "Error");
     allegro_exit();
     return 1;

@@ -4,13 +4,16 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -73,20 +76,30 @@ bool isSeamless(const Seam& seam) {
   return seam.headRms > 0.01 && seam.tailRms > 0.01 && seam.jump <= 2 * seam.nearby;
 }
 
-// SDL's audio started once for the whole program, on the dummy driver, as the game opens it.
+// SDL's audio opened as the game opens it (44100 Hz, 16 bits, stereo) on one of SDL's own
+// drivers: "dummy" for the whole program, "disk" while a test captures what the mixer plays.
 class SdlAudio : public ::testing::Environment {
  public:
   void SetUp() override {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ready_ = SDL_Init(SDL_INIT_AUDIO) == 0;
-    if (!ready_) return;
+    SDL_Init(0);
     Mix_Init(MIX_INIT_MP3);
-    ready_ = Mix_OpenAudio(kRate, AUDIO_S16SYS, 2, 1024) == 0;
+    open("dummy");
   }
   void TearDown() override {
-    if (ready_) Mix_CloseAudio();
+    close();
     Mix_Quit();
     SDL_Quit();
+  }
+  static bool open(const char* driver, int bufferFrames = 1024) {
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    ready_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 &&
+             Mix_OpenAudio(kRate, AUDIO_S16SYS, 2, bufferFrames) == 0;
+    return ready_;
+  }
+  static void close() {
+    if (ready_) Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    ready_ = false;
   }
   static bool ready() { return ready_; }
 
@@ -129,6 +142,8 @@ const char* const kTracks[] = {
 
 // Stays clear of the rails: a clipped sample sits at or next to full scale.
 constexpr int kClipLevel = 32700;
+// One percent of full scale: as good as silent for the first and last sample.
+constexpr int kQuiet = 328;
 
 class EffectFile : public ::testing::TestWithParam<const char*> {};
 
@@ -141,6 +156,12 @@ TEST_P(EffectFile, IsAShortAudibleUnclippedSample) {
   EXPECT_LT(pcm->seconds(), 1.5) << name;
   EXPECT_GT(rms(*pcm, 0, pcm->frames()), 0.02) << name << " is (nearly) silent";
   EXPECT_LT(peak(*pcm), kClipLevel) << name << " clips";
+  // A sample that starts or stops away from zero clicks.
+  const std::size_t last = pcm->frames() - 1;
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_LE(std::abs(pcm->at(0, c)), kQuiet) << name << " starts with a click";
+    EXPECT_LE(std::abs(pcm->at(last, c)), kQuiet) << name << " ends with a click";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllEffects, EffectFile, ::testing::ValuesIn(kEffects),
@@ -168,6 +189,67 @@ TEST_P(TrackFile, IsAnAudibleLoopOfHalfAMinuteToAMinuteAndAHalf) {
   EXPECT_TRUE(isSeamless(seam)) << name << ": head rms " << seam.headRms << ", tail rms "
                                 << seam.tailRms << ", step across the seam " << seam.jump
                                 << ", biggest step near it " << seam.nearby;
+}
+
+// Plays the track twice through SDL_mixer's music stream, the way the game loops it, and
+// returns what the mixer put out, captured by SDL's disk driver running flat out.
+std::optional<Pcm> captureTwoPasses(const std::string& name) {
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("zeph-loop-" + std::to_string(getpid()) + ".raw"))
+          .string();
+  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "0", 1);
+  SdlAudio::close();
+  std::optional<Pcm> captured;
+  if (SdlAudio::open("disk", 16384)) {  // big buffers: fewer trips through the driver
+    if (Mix_Music* music = Mix_LoadMUS(gameFile(name).c_str())) {
+      const Uint32 start = SDL_GetTicks();
+      if (Mix_PlayMusic(music, 2) == 0)
+        while (Mix_PlayingMusic() && SDL_GetTicks() - start < 120000) SDL_Delay(2);
+      Mix_FreeMusic(music);
+      captured = Pcm{};
+    }
+    SdlAudio::close();
+  }
+  if (captured) {
+    std::ifstream in(file, std::ios::binary);
+    captured->samples.resize(std::filesystem::file_size(file) / sizeof(int16_t));
+    in.read(reinterpret_cast<char*>(captured->samples.data()),
+            static_cast<std::streamsize>(captured->samples.size() * sizeof(int16_t)));
+  }
+  std::filesystem::remove(file);
+  SdlAudio::open("dummy");
+  return captured;
+}
+
+// The device plays silence until the music starts: the first frame with sound.
+std::size_t firstSound(const Pcm& pcm) {
+  std::size_t i = 0;
+  while (i < pcm.samples.size() && pcm.samples[i] == 0) ++i;
+  return i / 2;
+}
+
+TEST_P(TrackFile, LoopsInTheMusicStreamWithoutAGap) {
+  const std::string name = GetParam();
+  auto once = decode(name);
+  ASSERT_TRUE(once) << name;
+  auto twice = captureTwoPasses(name);
+  ASSERT_TRUE(twice) << name << " does not stream: " << Mix_GetError();
+  const std::size_t length = once->frames();
+  const std::size_t start = firstSound(*twice);
+  ASSERT_GE(twice->frames(), start + 2 * length) << name << " did not play twice";
+
+  // The first pass is the track itself, and the second begins the very frame the first ends:
+  // no gap, no overlap, no skipped frames.
+  const std::size_t offset = firstSound(*once);
+  std::size_t firstPassDiffers = 0, secondPassDiffers = 0;
+  for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(kRate); ++i) {
+    const int16_t played = twice->samples[2 * start + i];
+    firstPassDiffers += played != once->samples[2 * offset + i];
+    secondPassDiffers += played != twice->samples[2 * (start + length) + i];
+  }
+  EXPECT_EQ(firstPassDiffers, 0u) << name;
+  EXPECT_EQ(secondPassDiffers, 0u) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTracks, TrackFile, ::testing::ValuesIn(kTracks), [](const auto& info) {

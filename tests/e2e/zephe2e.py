@@ -21,13 +21,17 @@ def _run(args, env=None, check=False):
 
 
 class Xvfb:
-    """A private virtual display, numbered by the server itself."""
+    """A private virtual display, numbered by the server itself.
+
+    -noreset: by default the server resets when its last client leaves, and a game that
+    connects just after a message box closed would see its connection reset.
+    """
 
     def __init__(self):
         read_fd, write_fd = os.pipe()
         self.proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+             "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""

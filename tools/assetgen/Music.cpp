@@ -42,32 +42,36 @@ std::optional<int> parseInt(std::string_view text) {
   return sign * value;
 }
 
-// "C", "F#", "Bb": the pitch class and how many characters it took.
-std::optional<int> parsePitchClass(std::string_view text, std::size_t& used) {
+// "C", "F#", "Bb": semitones above the C of the written octave (Cb is -1, B# is 12) and
+// how many characters it took.
+std::optional<int> parseLetter(std::string_view text, std::size_t& used) {
   static constexpr int kNatural[7] = {9, 11, 0, 2, 4, 5, 7};  // A..G
   if (text.empty()) return std::nullopt;
   char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
   if (letter < 'A' || letter > 'G') return std::nullopt;
-  int pc = kNatural[letter - 'A'];
+  int semitones = kNatural[letter - 'A'];
   used = 1;
-  if (text.size() > 1 && text[1] == '#') {
-    ++pc;
-    used = 2;
-  } else if (text.size() > 1 && text[1] == 'b') {
-    --pc;
+  if (text.size() > 1 && (text[1] == '#' || text[1] == 'b')) {
+    semitones += text[1] == '#' ? 1 : -1;
     used = 2;
   }
-  return (pc + 12) % 12;
+  return semitones;
+}
+
+std::optional<int> parsePitchClass(std::string_view text, std::size_t& used) {
+  auto semitones = parseLetter(text, used);
+  if (!semitones) return std::nullopt;
+  return (*semitones + 12) % 12;
 }
 
 // "C5", "Bb3", "f#4": a MIDI note number (C4 = 60).
 std::optional<int> parseNoteName(std::string_view text) {
   std::size_t used = 0;
-  auto pc = parsePitchClass(text, used);
-  if (!pc) return std::nullopt;
+  auto semitones = parseLetter(text, used);
+  if (!semitones) return std::nullopt;
   auto octave = parseInt(text.substr(used));
   if (!octave) return std::nullopt;
-  return (*octave + 1) * 12 + *pc;
+  return (*octave + 1) * 12 + *semitones;
 }
 
 struct Chord {
@@ -421,37 +425,13 @@ void Composer::harmony(int from, int to, int bar, int bars, Scale scale, int deg
   notes.insert(notes.end(), added.begin(), added.end());
 }
 
-void Composer::repeat(int from, int bars, int to) {
-  const double first = from * song_.stepsPerBar;
-  const double last = (from + bars) * song_.stepsPerBar;
-  const double shift = (to - from) * song_.stepsPerBar;
-  for (Track& track : song_.tracks) {
-    std::vector<Note> copies;
-    for (const Note& note : track.notes)
-      if (note.step >= first && note.step < last) {
-        copies.push_back(note);
-        copies.back().step += shift;
-      }
-    track.notes.insert(track.notes.end(), copies.begin(), copies.end());
-  }
-  std::vector<DrumHit> hits;
-  for (const DrumHit& hit : song_.drums)
-    if (hit.step >= first && hit.step < last) {
-      hits.push_back(hit);
-      hits.back().step += shift;
-    }
-  song_.drums.insert(song_.drums.end(), hits.begin(), hits.end());
-}
-
 std::vector<float> renderLoop(const Song& song, float loudness, float ceiling) {
   const double stepSeconds = song.stepSeconds();
   const std::size_t loop = song.loopFrames();
+  if (loop == 0) return {};
   const double loopSteps = static_cast<double>(song.bars) * song.stepsPerBar;
   auto frameOf = [&](double step) {
-    double whole = std::floor(step);
-    double seconds = step * stepSeconds;
-    if (static_cast<long>(whole) % 2 != 0) seconds += song.swing * stepSeconds;
-    return static_cast<std::size_t>(std::llround(seconds * synth::kSampleRate));
+    return static_cast<std::size_t>(std::llround(step * stepSeconds * synth::kSampleRate));
   };
 
   auto toneOf = [&](const Instrument& in, const Note& note) {
@@ -495,10 +475,9 @@ std::vector<float> renderLoop(const Song& song, float loudness, float ceiling) {
                                                                      synth::kSampleRate));
   const std::size_t echoDelay =
       static_cast<std::size_t>(std::llround(song.echoSteps * stepSeconds * synth::kSampleRate));
+  const double feedback = std::clamp(song.echoFeedback, 0.0, 0.9);
   const int echoRepeats =
-      song.echoFeedback > 0
-          ? static_cast<int>(std::ceil(std::log(1e-4) / std::log(song.echoFeedback)))
-          : 1;
+      feedback > 0 ? static_cast<int>(std::ceil(std::log(1e-4) / std::log(feedback))) : 1;
   const std::size_t total =
       end + echoDelay * static_cast<std::size_t>(echoRepeats + 1) + synth::kSampleRate / 2;
 
@@ -546,8 +525,8 @@ std::vector<float> renderLoop(const Song& song, float loudness, float ceiling) {
     for (std::size_t i = echoDelay; i < total; ++i) {
       dampLeft += damp * (echoRight[i - echoDelay] - dampLeft);
       dampRight += damp * (echoLeft[i - echoDelay] - dampRight);
-      echoLeft[i] = static_cast<float>(echoBus[i - echoDelay] + song.echoFeedback * dampLeft);
-      echoRight[i] = static_cast<float>(song.echoFeedback * dampRight);
+      echoLeft[i] = static_cast<float>(echoBus[i - echoDelay] + feedback * dampLeft);
+      echoRight[i] = static_cast<float>(feedback * dampRight);
     }
     for (std::size_t i = 0; i < total; ++i) {
       left[i] += static_cast<float>(echoLeft[i] * song.echoLevel);

@@ -56,7 +56,6 @@ struct Song {
   double bpm = 120;
   int bars = 16;
   int stepsPerBar = 16;
-  double swing = 0;  // every odd sixteenth comes this part of a step late
   std::vector<Track> tracks;
   std::vector<DrumHit> drums;
   double drumVolume = 0.5;
@@ -114,8 +113,6 @@ class Composer {
   // that is not a tone of the chord written at that step becomes the nearest chord tone
   // on that side, so that a melody note on its chord gets a harmony on it too.
   void harmony(int from, int to, int bar, int bars, Scale scale, int degrees, int octaves = 0);
-  // Copies bars [from, from + bars) of every track and the drums to bar `to`.
-  void repeat(int from, int bars, int to);
 
   // Records `message` as a mistake unless `condition` holds.
   void require(bool condition, const std::string& message) {

@@ -147,7 +147,7 @@ Song title(std::vector<std::string>& errors) {
   section(c, melody, 8, opening + " Bb5:4 C6:2 D6:2 E6:4 G6:4 | F6:12 r:4 |", 8);
   section(
       c, melody, 16,
-      "D6:8 C6:4 Bb5:4 | C6:8 Bb5:4 G5:4 | A5:6 G5:2 A5:4 C6:4 | D6:8 A5:4 F5:4 |"
+      "D6:8 C6:4 Bb5:4 | C6:8 Bb5:4 G5:4 | A5:6 G5:2 A5:4 C6:4 | ~D6:8 A5:4 F5:4 |"
       " Bb5:6 A5:2 G5:4 F5:4 | E5:4 G5:4 C6:4 E6:4 | D6:4 C6:4 Bb5:4 E5:4 | F5:8 r:4 A4:2 Bb4:2 |",
       8);
 
@@ -321,7 +321,7 @@ Song level3(std::vector<std::string>& errors) {
   section(c, melody, 0, themeA, 8);
   section(c, melody, 8, themeA, 8);
   section(c, melody, 16,
-          "A5:6 C6:2 F6:4 E6:4 | D6:6 B5:2 G5:4 B5:4 | E6:6 G6:2 B6:4 G6:4 | A6:8 E6:4 C6:4 |"
+          "A5:6 C6:2 F6:4 E6:4 | D6:6 B5:2 G5:4 B5:4 | E6:6 G6:2 B6:4 G6:4 | ~A6:8 E6:4 C6:4 |"
           " F6:6 E6:2 D6:4 A5:4 | B5:4 D6:4 G6:4 F6:4 | E6:6 D6:2 C6:4 G5:4 |"
           " G#5:4 B5:4 E6:4 D6:4 |",
           8);
@@ -455,7 +455,7 @@ Song level5(std::vector<std::string>& errors) {
   section(c, melody, 0, themeA, 8);
   section(c, melody, 8, themeA, 8);
   section(c, melody, 16,
-          "Bb5:6 Eb6:2 G6:8 | A6:6 G6:2 F6:4 C6:4 | D6:6 F6:2 A6:8 | Bb6:6 A6:2 G6:4 D6:4 |"
+          "Bb5:6 Eb6:2 G6:8 | A6:6 G6:2 F6:4 C6:4 | D6:6 F6:2 ~A6:8 | Bb6:6 A6:2 G6:4 D6:4 |"
           " Eb6:4 G6:4 C6:4 Eb6:4 | F6:4 A6:4 C7:4 A6:4 | G6:4 Eb6:4 F6:4 C6:4 |"
           " D6:4 A5:4 F#5:4 D5:4 |",
           8);
@@ -483,7 +483,7 @@ Song level5(std::vector<std::string>& errors) {
   c.harmony(melody, harmony, 16, 8, key, -2);
   c.harmony(melody, harmony, 24, 8, key, 2);
 
-  const DrumPattern floor{"x...x...x...x...", "....x.......x...", "x.o.x.o.x.o.x.o.", ""};
+  const DrumPattern floor{"x...x...x...x...", "....p.......p...", "x.o.x.o.x.o.x.o.", ""};
   const DrumPattern fill{"x...x...x...x...", "....x...x.x.xxxx", "x.o.x.o.x.......",
                          "........t.t.T.T."};
   c.drums(0, 7, {"x...x...x...x...", "....x.......x...", "x.x.x.x.x.x.x.x.", ""}, 0.85);
@@ -600,7 +600,7 @@ Song level7(std::vector<std::string>& errors) {
   section(c, melody, 8, themeA, 8);
   section(c, melody, 16,
           "A6:6 F#6:2 D6:4 F#6:4 | G#6:6 E6:2 B5:4 E6:4 | E6:6 C#6:2 G#5:4 C#6:4 |"
-          " A5:2 C#6:2 F#6:2 A6:2 C#7:8 | B6:6 A6:2 F#6:4 D6:4 | G#6:6 F#6:2 E6:4 B5:4 |"
+          " A5:2 C#6:2 F#6:2 A6:2 ~C#7:8 | B6:6 A6:2 F#6:4 D6:4 | G#6:6 F#6:2 E6:4 B5:4 |"
           " A6:4 F#6:4 E#6:4 G#6:4 | C#7:4 B6:2 G#6:2 E#6:2 C#6:2 B5:2 G#5:2 |",
           8);
   section(c, melody, 24, themeA, 8, -12);
@@ -674,7 +674,7 @@ Song ending(std::vector<std::string>& errors) {
   section(c, melody, 0, fanfare + " C7:8 G6:4 E6:4 |", 8);
   section(c, melody, 8, fanfare + " C7:12 r:4 |", 8);
   section(c, melody, 16,
-          "A6:8 G6:4 F6:4 | G6:8 F6:4 D6:4 | E6:6 D6:2 E6:4 G6:4 | A6:12 G6:4 |"
+          "A6:8 G6:4 F6:4 | G6:8 F6:4 D6:4 | E6:6 D6:2 E6:4 G6:4 | ~A6:12 G6:4 |"
           " C7:4 Ab6:4 D7:4 Bb6:4 | C7:8 G6:4 E6:4 | Eb6:2 F6:2 Ab6:4 F6:2 G6:2 Bb6:4 |"
           " G6:4 F6:2 D6:2 B5:4 D6:4 |",
           8);

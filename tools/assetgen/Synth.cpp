@@ -110,9 +110,6 @@ void addTone(std::vector<float>& out, std::size_t start, const Tone& tone) {
       case Wave::Triangle:
         v = 4.0 * std::fabs(phase - 0.5) - 1.0;
         break;
-      case Wave::Saw:
-        v = 2.0 * phase - 1.0 - polyBlep(phase, dt);
-        break;
       case Wave::Sine:
         v = std::sin(2 * kPi * phase);
         break;

@@ -14,7 +14,7 @@ inline constexpr double kPi = 3.14159265358979323846;
 // Frequency of a MIDI note number (69 = A4 = 440 Hz); fractional numbers are allowed.
 double noteFrequency(double midi);
 
-enum class Wave { Square, Triangle, Saw, Sine, Noise };
+enum class Wave { Square, Triangle, Sine, Noise };
 
 // Attack is linear; decay falls exponentially (time constant `decay`) towards `sustain`;
 // release falls from wherever the level is to silence in `release` seconds.

@@ -93,11 +93,10 @@ TEST_F(DisplayModeTest, FullScreenStopsAtTheFirstAcceptedAttempt) {
 TEST_F(DisplayModeTest, ASwitchReplacesTheBackBufferAtTheDrawingDepth) {
   accepted = {{GFX_XWINDOWS, 16}, {GFX_XDGA2, 32}};
   ASSERT_TRUE(setDisplayMode(640, 480, true));
-  BITMAP* windowBuffer = backBuffer;
   ASSERT_TRUE(setDisplayMode(640, 480, false));
   EXPECT_EQ(colorDepth, 32);
+  // (The old buffer must be destroyed: the sanitizer build reports it as a leak otherwise.)
   ASSERT_NE(backBuffer, nullptr);
-  EXPECT_NE(backBuffer, windowBuffer);
   EXPECT_EQ(backBuffer->w, 640);
   EXPECT_EQ(backBuffer->h, 480);
   // The stretch cannot change depth, so the back buffer stays at drawBuffer's 16 bits.
