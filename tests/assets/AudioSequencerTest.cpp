@@ -6,11 +6,9 @@
 #include <string>
 #include <vector>
 
-// The generator is a program, not a library the tests could link: its sequencer sources are
-// compiled in here (they need neither libsndfile nor libmp3lame).
-#include "../../tools/assetgen/Music.cpp"
-#include "../../tools/assetgen/Songs.cpp"
-#include "../../tools/assetgen/Synth.cpp"
+#include "Music.h"
+#include "Songs.h"
+#include "Synth.h"
 
 namespace {
 
