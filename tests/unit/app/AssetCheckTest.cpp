@@ -48,7 +48,11 @@ TEST_F(InTempFolder, OnlyTheAbsentOrBrokenFilesAreNamed) {
   EXPECT_TRUE(missingBitmapFiles().empty());
 
   fs::remove("go.bmp");
-  { std::FILE* f = std::fopen("menu.bmp", "wb"); std::fputs("not a bitmap", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen("menu.bmp", "wb");
+    std::fputs("not a bitmap", f);
+    std::fclose(f);
+  }
   fs::remove("Logo.bmp");
   fs::create_directory("Logo.bmp");  // a folder where a file should be
   fs::remove("blocks.bmp");
