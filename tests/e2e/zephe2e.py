@@ -59,11 +59,10 @@ class Screenshot:
         header_size, _, _, depth, width, height = header[:6]
         self.byte_order, bits_per_pixel, self.line_bytes = header[7], header[11], header[12]
         ncolors = header[19]
-        # A 24-bit visual is stored as 32-bit words; the line length tells the stride.
-        self.stride = self.line_bytes // width
-        if depth != 24 or self.stride != 4:
-            raise RuntimeError("expected a 24-bit visual in 32-bit pixels, got %d/%d"
-                               % (depth, bits_per_pixel))
+        # Xvfb's 24-bit visual comes packed (24 bits a pixel) or in 32-bit words.
+        if depth != 24 or bits_per_pixel not in (24, 32):
+            raise RuntimeError("expected a 24-bit visual, got %d/%d" % (depth, bits_per_pixel))
+        self.stride = bits_per_pixel // 8
         self.width, self.height = width, height
         self.pixels = data[header_size + 12 * ncolors:]
         self.origin = origin
@@ -81,6 +80,33 @@ class Screenshot:
 
     def region_colors(self, x0, y0, x1, y1, step=2):
         return {self.pixel(x, y) for y in range(y0, y1, step) for x in range(x0, x1, step)}
+
+
+class Bitmap:
+    """A 24-bit BMP from the game folder, to know what a picture looks like on screen."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        offset, = struct.unpack_from("<I", data, 10)
+        self.width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+        if bits != 24:
+            raise RuntimeError("%s: expected 24 bits per pixel" % path)
+        self.height = abs(height)
+        self.bottom_up = height > 0
+        self.stride = (self.width * 3 + 3) & ~3
+        self.data, self.offset = data, offset
+
+    def pixel(self, x, y):
+        row = self.height - 1 - y if self.bottom_up else y
+        i = self.offset + row * self.stride + 3 * x
+        b, g, r = self.data[i:i + 3]
+        return (r, g, b)
+
+
+def same_colour(a, b, tolerance=12):
+    """Equal within what the 16-bit frame keeps of a colour."""
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
 class Game:
@@ -119,6 +145,7 @@ class Game:
         self.stdout = open(os.path.join(self.tmp, "stdout"), "w")
         self.stderr = open(os.path.join(self.tmp, "stderr"), "w")
         # Started from another directory: the game must find its files beside itself.
+        self.started = time.time()
         self.proc = subprocess.Popen([os.path.join(self.folder, "zeph")], env=self.env,
                                      cwd=self.tmp, stdout=self.stdout, stderr=self.stderr)
         return self
@@ -149,6 +176,9 @@ class Game:
 
     def __exit__(self, *exc):
         self.close()
+
+    def bitmap(self, name):
+        return Bitmap(os.path.join(self.folder, name))
 
     def file(self, name):
         path = os.path.join(self.folder, name)
@@ -229,6 +259,21 @@ class Game:
                              stdout=subprocess.PIPE, timeout=30).stdout
         if shutil.which("convert"):
             subprocess.run(["convert", "xwd:-", path], input=xwd, timeout=30)
+
+    def seconds(self):
+        """Seconds since the program started: where the audio capture stands now."""
+        return time.time() - self.started
+
+    def audio_level(self, start, end):
+        """RMS of the captured output between two points in seconds since the start."""
+        with open(self.audio_file, "rb") as f:
+            f.seek(4 * int(44100 * start))
+            data = f.read(4 * int(44100 * (end - start)))
+        count = len(data) // 2
+        if count == 0:
+            raise AssertionError("no audio captured between %.1f and %.1f s" % (start, end))
+        samples = struct.unpack("<%dh" % count, data[:2 * count])
+        return (sum(s * s for s in samples) / count) ** 0.5
 
     def audio_levels(self, window_seconds=0.1):
         """RMS of each window of the captured output (44.1 kHz, 16-bit stereo)."""

@@ -1,0 +1,142 @@
+"""Games played through the real program: music and effects as heard, game over, viewer."""
+
+import time
+
+from zephe2e import Game, run_tests, same_colour
+
+DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
+AUDIBLE = 300  # RMS of 16-bit samples; digital silence is 0
+SILENT = 30
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def to_menu(game, *option_keys):
+    """Options screen: the given switches, then the window."""
+    game.wait_for_window()
+    game.keys(*option_keys)
+    game.keys("Down", "Return")
+
+
+def choose(game, item):
+    """Moves the menu cursor from the top to an item and chooses it; returns when it was taken."""
+    game.keys(*["Down"] * item)
+    taken = game.seconds()
+    game.key("Return")
+    return taken
+
+
+def test_title_music_fades_out_and_the_level_track_follows(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk").start() as game:
+        to_menu(game, "s")  # effects off: the capture holds music alone
+        menu = game.seconds()
+        time.sleep(2.0)
+        chosen = choose(game, 1)  # Score
+        time.sleep(6.0)
+        game.keys("Escape", "Escape")
+        check(game.wait_exit() == 0, "exit code")
+
+        title = game.audio_level(menu + 0.3, menu + 1.8)
+        fading = game.audio_level(chosen + 1.5, chosen + 2.0)
+        faded = game.audio_level(chosen + 2.4, chosen + 2.85)
+        level_track = game.audio_level(chosen + 3.4, chosen + 5.5)
+        check(title > AUDIBLE, "no title music (RMS %.0f)" % title)
+        check(fading < title / 2, "no fade: %.0f then %.0f" % (title, fading))
+        check(faded < SILENT, "music still sounds after the fade (RMS %.0f)" % faded)
+        check(level_track > AUDIBLE, "no level track after the ready sequence (%.0f)"
+              % level_track)
+
+
+def test_a_shot_and_the_ready_sequence_sound_their_effects(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk").start() as game:
+        to_menu(game, "m")  # music off: the capture holds effects alone
+        chosen = choose(game, 1)
+        time.sleep(max(0.0, chosen + 4.0 - game.seconds()))
+        shot = game.seconds()
+        game.key("space")  # the board is still empty: a shot into an empty column
+        time.sleep(1.0)
+        game.keys("Escape", "Escape")
+        check(game.wait_exit() == 0, "exit code")
+
+        ready = game.audio_level(chosen + 0.95, chosen + 1.4)
+        quiet = game.audio_level(chosen + 2.9, shot - 0.05)
+        laser = game.audio_level(shot, shot + 0.4)
+        check(ready > AUDIBLE, "no ready-go at the 60th tick (RMS %.0f)" % ready)
+        check(quiet < SILENT, "sound before the shot (RMS %.0f)" % quiet)
+        check(laser > AUDIBLE, "the shot made no sound (RMS %.0f)" % laser)
+
+
+def block_colour(game, shot, row, column):
+    """Which of the four block sprites a board cell shows."""
+    blocks = game.bitmap("blocks.bmp")
+    scores = []
+    for colour in range(4):
+        hits = total = 0
+        for y in range(2, 30, 3):
+            for x in range(2, 30, 3):
+                sprite = blocks.pixel(x, 32 * colour + y)
+                if sprite == (255, 0, 255):
+                    continue
+                total += 1
+                hits += same_colour(shot.pixel(32 * column + x, 32 * row + y), sprite)
+        scores.append(hits / max(total, 1))
+    best = max(range(4), key=lambda c: scores[c])
+    check(scores[best] > 0.8, "no block recognised at row %d: %r" % (row, scores))
+    return best
+
+
+def picture_shown(shot, bitmap, sx, sy, w, h, dx, dy):
+    """Share of the picture's opaque pixels that the frame shows at (dx, dy)."""
+    hits = total = 0
+    for y in range(0, h, 2):
+        for x in range(0, w, 2):
+            pixel = bitmap.pixel(sx + x, sy + y)
+            if pixel == (255, 0, 255):
+                continue
+            total += 1
+            hits += same_colour(shot.pixel(dx + x, dy + y), pixel)
+    return hits / max(total, 1)
+
+
+def test_a_timeattack_lost_to_wrong_shots_opens_the_viewer_on_its_page(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
+        to_menu(game)
+        chosen = choose(game, 2)  # TimeAttack
+        time.sleep(max(0.0, chosen + 3.5 - game.seconds()))
+        # The cannon (colour 0) sits under column 0; make sure its colour is wrong.
+        if block_colour(game, game.screenshot(), 5, 0) == 0:
+            game.key("Up")
+        for _ in range(6):  # six misses of ten seconds empty the clock
+            game.key("space", after=0.45)
+        time.sleep(2.0)  # the game-over pause ignores keys for 80 ticks
+        game.key("Return")  # a score of 0 enters no table: straight to the viewer
+        time.sleep(0.8)
+
+        arrows = game.bitmap("pageflip.bmp")
+        half = arrows.width // 2
+        top = 240 - arrows.height
+
+        def arrows_shown():
+            shot = game.screenshot()
+            return (picture_shown(shot, arrows, 0, 0, half, arrows.height, 5, top) > 0.9,
+                    picture_shown(shot, arrows, half, 0, half, arrows.height, 315 - half, top)
+                    > 0.9)
+
+        check(arrows_shown() == (True, False), "page 2 should show only the back arrow")
+        game.key("Left")
+        check(arrows_shown() == (True, True), "page 1 should show both arrows")
+        game.key("Return")  # leave the viewer, back to the menu
+        game.key("Escape")
+        check(game.wait_exit() == 0, "exit code")
+        check(game.file("HIGHSCORE.DAT") == DEFAULT_TABLE, "the table changed")
+
+
+if __name__ == "__main__":
+    run_tests([
+        test_title_music_fades_out_and_the_level_track_follows,
+        test_a_shot_and_the_ready_sequence_sound_their_effects,
+        test_a_timeattack_lost_to_wrong_shots_opens_the_viewer_on_its_page,
+    ])
