@@ -41,7 +41,8 @@ std::optional<MenuChoice> MainMenuScreen::tick() {
     // A test path for the high score entry; it acts again on every tick F10 stays down.
     gameState.mode = Score;
     gameState.score = kF10Score;
-    insertHighScore();
+    // The confirm that took the last letter is still down: it must not choose an item too.
+    if (insertHighScore()) inputHeld = true;
   } else if (!escapeDown() && !confirmDown() && !downDown() && !upDown()) {
     inputHeld = false;
   }

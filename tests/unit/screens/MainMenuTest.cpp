@@ -196,7 +196,7 @@ TEST_F(MainMenuTest, F10RunsTheInitialsEntryAndTheMenuResumes) {
   SoundSpy spy;
   setScoreTable(60000, 40000, 100);
   MainMenuScreen screen(credit.get(), menu.get());
-  tickThrough(screen, {{}, {KEY_DOWN}, {}, {KEY_DOWN}});
+  tickThrough(screen, {{}, {KEY_DOWN}, {}, {KEY_DOWN}, {}});  // ends released
   int16_t pulse = screen.logoPulse;
   spy.clear();
 
@@ -215,6 +215,12 @@ TEST_F(MainMenuTest, F10RunsTheInitialsEntryAndTheMenuResumes) {
   EXPECT_EQ(screen.logoPulse, pulse - 1);
   EXPECT_EQ(spy.playedSamples(), std::vector<std::string>{"highscore.wav"});
   EXPECT_TRUE(spy.openedStreams().empty());
+
+  // The button that took the last letter, still down, chooses nothing until released.
+  run = tickThrough(screen, {{KEY_ENTER}, {KEY_ENTER}});
+  EXPECT_FALSE(run.result);
+  run = tickThrough(screen, {{}, {KEY_ENTER}});
+  EXPECT_EQ(run.result, PlayTimeAttack);
 }
 
 TEST_F(MainMenuTest, LogoPulseIsATriangleFrom254Rising) {

@@ -1,0 +1,118 @@
+"""The front end through the real program: options, menu, initials entry, saved table."""
+
+import struct
+import time
+
+from zephe2e import Game, run_tests, same_colour
+from test_game import DEFAULT_TABLE, check, choose, picture_shown, to_menu
+
+WHITE = (255, 255, 255)
+
+
+def table_bytes(entries):
+    """HIGHSCORE.DAT for nine (letters, score) entries in file order."""
+    data = b""
+    total = 0
+    for k, (letters, score) in enumerate(entries):
+        data += struct.pack("<hhhI", *letters, score)
+        total += 7 * sum(letters) + k // 3 + 2 * score
+    return data + struct.pack("<I", total % 2**32)
+
+
+def white_in(shot, x0, y0, x1, y1):
+    return any(shot.pixel(x, y) == WHITE for y in range(y0, y1) for x in range(x0, x1))
+
+
+def test_option_switches_show_their_notices_and_full_screen_runs_the_menu(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
+        game.wait_for_window()
+        time.sleep(0.3)
+        notices = [(3, 11), (13, 21), (23, 31)]  # gamepad, music, sound lines
+        before = game.screenshot()
+        check(not any(white_in(before, 5, a, 120, b) for a, b in notices),
+              "a notice shows before any switch")
+        game.keys("j", "m", "s")
+        after = game.screenshot()
+        for (a, b), name in zip(notices, ("gamepad", "music", "sound")):
+            check(white_in(after, 5, a, 120, b), "no %s notice after its switch" % name)
+
+        game.key("Return")  # row 0: full screen (or back to the window if refused)
+        time.sleep(1.0)
+        check(game.proc.poll() is None, "the program ended after choosing full screen")
+        background = game.bitmap("BG.bmp")
+        spots = [(4, 236), (250, 20), (150, 190), (300, 60)]
+        shot = game.screenshot()
+        # A full-screen 640x480 mode on this display is centred; a window sits at the corner.
+        for origin in ((0, 0), (192, 144)):
+            shot.origin = origin
+            if all(same_colour(shot.pixel(x, y), background.pixel(x, y)) for x, y in spots):
+                break
+        else:
+            raise AssertionError("the main menu is not on screen after the switch")
+        game.key("Escape")
+        check(game.wait_exit() == 0, "exit code")
+
+
+def test_each_mode_and_the_viewer_open_from_the_menu_and_come_back(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
+        to_menu(game)
+        time.sleep(0.3)
+        menu = game.bitmap("menu.bmp")
+        half = menu.width // 2
+        playfield = game.bitmap("playfield.bmp")
+
+        def menu_shown():
+            # The highlighted COLLECT row at (16, 16): the cursor starts at the top each time.
+            return picture_shown(game.screenshot(), menu, 0, 0, half, 32, 16, 16) > 0.9
+
+        check(menu_shown(), "no menu")
+        for mode in range(3):
+            choose(game, mode)
+            time.sleep(0.5)
+            shot = game.screenshot()
+            check(all(same_colour(shot.pixel(x, y), playfield.pixel(x, y))
+                      for x, y in [(10, 10), (80, 100), (300, 120), (200, 230)]),
+                  "mode %d: no game screen" % mode)
+            game.key("Escape")  # leaves the game at once, no score offered
+            time.sleep(0.3)
+            check(menu_shown(), "mode %d: not back in the menu" % mode)
+
+        choose(game, 3)  # the viewer, on the Collect page
+        time.sleep(0.5)
+        shot = game.screenshot()
+        check(picture_shown(shot, menu, 0, 96, half, 32, 16, 16) > 0.9, "no viewer heading")
+        check(picture_shown(shot, menu, 0, 0, half, 32, 16, 48) > 0.9, "not on the Collect page")
+        game.key("Escape")
+        time.sleep(0.3)
+        check(menu_shown(), "not back in the menu after the viewer")
+        choose(game, 4)  # Quit
+        check(game.wait_exit() == 0, "exit code")
+        check(game.file("HIGHSCORE.DAT") == DEFAULT_TABLE, "the table changed")
+
+
+def test_f10_takes_three_letters_that_reach_the_file_at_quit(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
+        to_menu(game)
+        game.key("F10")  # a Score result of 50000 beats every default entry
+        time.sleep(0.5)
+        title = game.bitmap("highscore.bmp")
+        shot = game.screenshot()
+        check(picture_shown(shot, title, 0, 0, title.width, 32, (320 - title.width) // 2, 20)
+              > 0.9, "the initials entry did not open")
+        # A, B, C: each Right moves one glyph from the dot, each Return takes the letter.
+        game.keys("Right", "Return", "Right", "Return", "Right", "Return")
+        time.sleep(0.3)
+        game.key("Escape")  # the menu again: Esc quits
+        check(game.wait_exit() == 0, "exit code")
+        default = ((0, 0, 0), 1)
+        expected = [default] * 3 + [((1, 2, 3), 50000), default, default] + [default] * 3
+        check(game.file("HIGHSCORE.DAT") == table_bytes(expected),
+              "saved table: %r" % game.file("HIGHSCORE.DAT"))
+
+
+if __name__ == "__main__":
+    run_tests([
+        test_option_switches_show_their_notices_and_full_screen_runs_the_menu,
+        test_each_mode_and_the_viewer_open_from_the_menu_and_come_back,
+        test_f10_takes_three_letters_that_reach_the_file_at_quit,
+    ])
