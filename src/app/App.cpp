@@ -92,7 +92,10 @@ int runZeph() {
     musicEnabled = 0;
     soundEnabled = 0;
   }
-  if (!allAssetsPresent()) return 1;
+  if (!allAssetsPresent()) {
+    FSOUND_Close();
+    return 1;
+  }
   if (!startLibrary(kWindowWidth, kWindowHeight, true)) {
     if (allegro_error[0]) std::fprintf(stderr, "zeph: %s\n", allegro_error);
     showMessageBox("Cannot find a suitable graphicmode!", "Error");

@@ -261,11 +261,19 @@ class Game:
             subprocess.run(["convert", "xwd:-", path], input=xwd, timeout=30)
 
     def seconds(self):
-        """Seconds since the program started: where the audio capture stands now."""
+        """Seconds since the program started."""
         return time.time() - self.started
 
+    def audio_mark(self):
+        """Where the audio capture stands now, in seconds of sound.
+
+        SDL's disk driver runs a little slower than the clock, so sound is placed by how
+        much of it has been written, not by the time that has passed.
+        """
+        return os.path.getsize(self.audio_file) / (4 * 44100)
+
     def audio_level(self, start, end):
-        """RMS of the captured output between two points in seconds since the start."""
+        """RMS of the captured output between two audio marks."""
         with open(self.audio_file, "rb") as f:
             f.seek(4 * int(44100 * start))
             data = f.read(4 * int(44100 * (end - start)))
