@@ -42,7 +42,7 @@ void enterProgramFolder() {
 bool allAssetsPresent() {
   auto missing = missingBitmapFiles();
   if (missing.empty()) return true;
-  std::string text = "Missing game files:";
+  std::string text = "Missing or damaged game files:";
   for (const auto& name : missing) text += "\n" + name;
   showMessageBox(text.c_str(), "Error");
   return false;

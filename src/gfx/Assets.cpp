@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "audio/MusicPlayer.h"
@@ -38,14 +39,45 @@ void destroy(BITMAP*& bitmap) {
   bitmap = nullptr;
 }
 
-// A file that opens and starts like a BMP; load_bitmap decides the rest.
-bool looksLikeBitmap(const char* fileName) {
+uint32_t readLittle(const unsigned char* bytes, int count) {
+  uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
+// A BMP whose headers are sound and whose file holds all the pixels they announce, so that
+// a truncated or damaged picture is reported at start-up instead of silently not drawn.
+bool readableBitmap(const char* fileName) {
   std::FILE* file = std::fopen(fileName, "rb");
   if (!file) return false;
-  char magic[2] = {};
-  bool ok = std::fread(magic, 1, 2, file) == 2 && magic[0] == 'B' && magic[1] == 'M';
+  unsigned char header[34] = {};
+  bool complete = std::fread(header, 1, sizeof header, file) == sizeof header;
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
   std::fclose(file);
-  return ok;
+  if (!complete || header[0] != 'B' || header[1] != 'M') return false;
+
+  const uint32_t pixelOffset = readLittle(header + 10, 4);
+  const uint32_t infoSize = readLittle(header + 14, 4);
+  uint32_t width = 0, height = 0, bitsPerPixel = 0, compression = 0;
+  if (infoSize == 12) {  // the old OS/2 header
+    width = readLittle(header + 18, 2);
+    height = readLittle(header + 20, 2);
+    bitsPerPixel = readLittle(header + 24, 2);
+  } else if (infoSize >= 40) {
+    width = readLittle(header + 18, 4);
+    height = readLittle(header + 22, 4);
+    if (height & 0x80000000u) height = 0u - height;  // stored top-down
+    bitsPerPixel = readLittle(header + 28, 2);
+    compression = readLittle(header + 30, 4);
+  } else {
+    return false;
+  }
+  if (width == 0 || height == 0 || width > 65535 || height > 65535) return false;
+  if (bitsPerPixel == 0 || bitsPerPixel > 32) return false;
+  // Uncompressed rows are padded to four bytes; a compressed picture needs at least a byte.
+  const uint64_t pixelBytes =
+      compression == 0 ? uint64_t{(width * bitsPerPixel + 31) / 32 * 4} * height : 1;
+  return size > 0 && uint64_t(size) >= pixelOffset + pixelBytes;
 }
 }  // namespace
 
@@ -61,7 +93,7 @@ BITMAP* loadPicture(const char* fileName) {
 std::vector<std::string> missingBitmapFiles() {
   std::vector<std::string> missing;
   for (const char* name : bitmapFiles)
-    if (!looksLikeBitmap(name)) missing.emplace_back(name);
+    if (!readableBitmap(name)) missing.emplace_back(name);
   return missing;
 }
 

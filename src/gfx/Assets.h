@@ -30,4 +30,4 @@ BITMAP* loadPicture(const char* fileName);
 // Every bitmap file the game will read (shared and per-screen), in the working directory.
 extern const char* const bitmapFiles[];
 extern const int bitmapFileCount;
-std::vector<std::string> missingBitmapFiles();
+std::vector<std::string> missingBitmapFiles();  // absent, unreadable or damaged

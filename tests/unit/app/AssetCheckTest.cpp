@@ -56,11 +56,14 @@ TEST_F(InTempFolder, OnlyTheAbsentOrBrokenFilesAreNamed) {
   fs::remove("Logo.bmp");
   fs::create_directory("Logo.bmp");  // a folder where a file should be
   fs::remove("blocks.bmp");
-  writeBitmap("BLOCKS.BMP", 24);  // names are case-sensitive
+  writeBitmap("BLOCKS.BMP", 24);                                 // names are case-sensitive
+  fs::resize_file("flash.bmp", fs::file_size("flash.bmp") - 1);  // one byte of pixels lost
+  fs::resize_file("kvelmar.bmp", 20);                            // headers cut short
 
   auto missing = missingBitmapFiles();
   std::sort(missing.begin(), missing.end());
-  EXPECT_EQ(missing, (std::vector<std::string>{"Logo.bmp", "blocks.bmp", "go.bmp", "menu.bmp"}));
+  EXPECT_EQ(missing, (std::vector<std::string>{"Logo.bmp", "blocks.bmp", "flash.bmp", "go.bmp",
+                                               "kvelmar.bmp", "menu.bmp"}));
 }
 
 TEST_F(InTempFolder, PicturesLoadAtTheDrawingDepthWhateverTheScreenDepth) {
