@@ -12,7 +12,7 @@ constexpr int kZeroCell = 10;  // cells 0 to 8 are the digits 1 to 9, cell 9 is 
 
 void drawNumber(uint32_t value, int16_t x, int16_t y) {
   if (!levelnBmp || !drawBuffer) return;
-  char digits[10];  // every 32-bit value fits
+  char digits[10] = {};  // every 32-bit value fits
   char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   int left = x;
   for (const char* c = digits; c < end; ++c, left += kAdvance) {
