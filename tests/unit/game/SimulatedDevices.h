@@ -7,38 +7,21 @@
 #include <optional>
 
 #include "app/Settings.h"
-
-extern "C" {
-extern int
-    _joystick_installed;  // Allegro's own flag: poll_joystick() asks the driver only when set
-}
+#include "support/TestJoystick.h"
 
 class SimulatedDevices {
  public:
-  SimulatedDevices()
-      : savedDriver_(joystick_driver),
-        savedInstalled_(_joystick_installed),
-        savedJoysticks_(num_joysticks),
-        savedGamepad_(gamepadEnabled) {
+  SimulatedDevices() {
     releaseAll();
     num_joysticks = 0;
     gamepadEnabled = 0;
     polls = 0;
     padOnNextPoll.reset();
-    driver_.id = AL_ID('T', 'E', 'S', 'T');
-    driver_.name = driver_.desc = driver_.ascii_name = "test pad";
-    driver_.poll = &SimulatedDevices::poll;
-    joystick_driver = &driver_;
-    _joystick_installed = 1;
   }
 
   ~SimulatedDevices() {
     releaseAll();
     padOnNextPoll.reset();
-    joystick_driver = savedDriver_;
-    _joystick_installed = savedInstalled_;
-    num_joysticks = savedJoysticks_;
-    gamepadEnabled = savedGamepad_;
   }
 
   SimulatedDevices(const SimulatedDevices&) = delete;
@@ -78,9 +61,5 @@ class SimulatedDevices {
     return 0;
   }
 
-  JOYSTICK_DRIVER driver_{};
-  JOYSTICK_DRIVER* savedDriver_;
-  int savedInstalled_;
-  int savedJoysticks_;
-  uint8_t savedGamepad_;
+  TestJoystick joystick_{&SimulatedDevices::poll};
 };

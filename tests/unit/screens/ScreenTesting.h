@@ -15,10 +15,7 @@
 #include "gfx/Assets.h"
 #include "gfx/Draw.h"
 #include "support/FixtureBitmaps.h"
-
-extern "C" {
-extern int _joystick_installed;  // Allegro polls its driver only while this is set
-}
+#include "support/TestJoystick.h"
 
 // Inputs held during one tick: Allegro scancodes, or these pad inputs (past every scancode).
 enum PadInput : int { PadButton = 1000, PadButton3, PadUp, PadDown, PadLeft, PadRight };
@@ -30,16 +27,7 @@ using Inputs = std::vector<int>;
 // a test run the real blocking loops to their end.
 class TestPad {
  public:
-  TestPad()
-      : savedDriver_(joystick_driver),
-        savedInstalled_(_joystick_installed),
-        savedJoysticks_(num_joysticks),
-        savedGamepad_(gamepadEnabled) {
-    driver_.id = AL_ID('S', 'C', 'R', 'N');
-    driver_.name = driver_.desc = driver_.ascii_name = "screen test pad";
-    driver_.poll = &TestPad::poll;
-    joystick_driver = &driver_;
-    _joystick_installed = 1;
+  TestPad() {
     num_joysticks = 1;
     held = shape(JOYSTICK_INFO{});
     joy[0] = held;
@@ -50,10 +38,6 @@ class TestPad {
     joy[0] = JOYSTICK_INFO{};
     script.clear();
     scripted = false;
-    joystick_driver = savedDriver_;
-    _joystick_installed = savedInstalled_;
-    num_joysticks = savedJoysticks_;
-    gamepadEnabled = savedGamepad_;
   }
   TestPad(const TestPad&) = delete;
   TestPad& operator=(const TestPad&) = delete;
@@ -120,11 +104,7 @@ class TestPad {
     return 0;
   }
 
-  JOYSTICK_DRIVER driver_{};
-  JOYSTICK_DRIVER* savedDriver_;
-  int savedInstalled_;
-  int savedJoysticks_;
-  uint8_t savedGamepad_;
+  TestJoystick joystick_{&TestPad::poll};
 };
 
 // Exactly these inputs down for the next tick: keys at once, the pad at the next poll.
