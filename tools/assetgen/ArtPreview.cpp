@@ -83,6 +83,18 @@ struct GameScene {
   const char* endPicture;
 };
 
+// The main menu with the cursor on one item and the logo at one strength of its pulse.
+void drawMenuScene(Sheets& art, BITMAP* dst, int cursor, int logoFactor) {
+  blit(art["BG.bmp"], dst, 0, 0, 0, 0, 320, 240);
+  centred(art["kvelmar.bmp"], dst, 208);
+  BITMAP* logo = art["Logo.bmp"];
+  if (logo) blendFrame(logo, dst, logo->w, 0, 163, 116, logoFactor);
+  BITMAP* menu = art["menu.bmp"];
+  for (int j = 0; menu && j < 5; ++j)
+    masked(menu, dst, j == cursor ? 0 : menu->w / 2, 32 * j, 16, 16 + 32 * j, menu->w / 2, 32);
+  shadowText(dst, "v1.1", 285, 5);
+}
+
 void drawGameScene(Sheets& art, BITMAP* dst, const GameScene& g) {
   blit(art["playfield.bmp"], dst, 0, 0, 0, 0, 320, 240);
   if (g.beam > 160)
@@ -182,28 +194,8 @@ const Preview kPreviews[] = {
        g.level = 9, g.lives = 2, g.combo = 3, g.endPicture = "superplayer.bmp";
        drawGameScene(art, dst, g);
      }},
-    {"preview-menu.bmp",
-     [](Sheets& art, BITMAP* dst) {
-       blit(art["BG.bmp"], dst, 0, 0, 0, 0, 320, 240);
-       centred(art["kvelmar.bmp"], dst, 208);
-       BITMAP* logo = art["Logo.bmp"];
-       if (logo) blendFrame(logo, dst, logo->w, 0, 163, 116, 255);
-       BITMAP* menu = art["menu.bmp"];
-       for (int j = 0; menu && j < 5; ++j)
-         masked(menu, dst, j == 2 ? 0 : menu->w / 2, 32 * j, 16, 16 + 32 * j, menu->w / 2, 32);
-       shadowText(dst, "v1.1", 285, 5);
-     }},
-    {"preview-menu-dim.bmp",
-     [](Sheets& art, BITMAP* dst) {
-       blit(art["BG.bmp"], dst, 0, 0, 0, 0, 320, 240);
-       centred(art["kvelmar.bmp"], dst, 208);
-       BITMAP* logo = art["Logo.bmp"];
-       if (logo) blendFrame(logo, dst, logo->w, 0, 163, 116, 90);
-       BITMAP* menu = art["menu.bmp"];
-       for (int j = 0; menu && j < 5; ++j)
-         masked(menu, dst, j == 0 ? 0 : menu->w / 2, 32 * j, 16, 16 + 32 * j, menu->w / 2, 32);
-       shadowText(dst, "v1.1", 285, 5);
-     }},
+    {"preview-menu.bmp", [](Sheets& art, BITMAP* dst) { drawMenuScene(art, dst, 2, 255); }},
+    {"preview-menu-dim.bmp", [](Sheets& art, BITMAP* dst) { drawMenuScene(art, dst, 0, 90); }},
     {"preview-options.bmp",
      [](Sheets& art, BITMAP* dst) {
        blit(art["BG.bmp"], dst, 0, 0, 0, 0, 320, 240);
