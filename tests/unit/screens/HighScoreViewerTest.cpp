@@ -15,16 +15,10 @@
 #include "support/SoundSpy.h"
 
 namespace {
-class HighScoreViewerTest : public ScreenTest {
+class HighScoreViewerTest : public ScoresScreenTest {
  protected:
-  HighScoreViewerTest() : savedTable_(highScoreTable) { setDefaultHighScores(highScoreTable); }
-  ~HighScoreViewerTest() override { highScoreTable = savedTable_; }
-
   BitmapPtr menu = makeCellSheet(2, 5, kMenuColours);
   BitmapPtr pageflip = makeCellSheet(2, 1, kPageflipColours);
-
- private:
-  HighScoreTable savedTable_;
 };
 
 struct TickCase {

@@ -15,21 +15,9 @@
 #include "support/SoundSpy.h"
 
 namespace {
-class InitialsEntryTest : public ScreenTest {
+class InitialsEntryTest : public ScoresScreenTest {
  protected:
-  InitialsEntryTest() : savedTable_(highScoreTable), savedGame_(gameState) {
-    setDefaultHighScores(highScoreTable);
-  }
-  ~InitialsEntryTest() override {
-    highScoreTable = savedTable_;
-    gameState = savedGame_;
-  }
-
   BitmapPtr highscore = makeCellSheet(1, 2, kHighscoreColours);
-
- private:
-  HighScoreTable savedTable_;
-  GameState savedGame_;
 };
 
 constexpr int16_t E = kNoLetter;

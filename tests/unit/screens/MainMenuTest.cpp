@@ -14,16 +14,8 @@
 #include "support/SoundSpy.h"
 
 namespace {
-class MainMenuTest : public ScreenTest {
+class MainMenuTest : public ScoresScreenTest {
  protected:
-  MainMenuTest() : savedTable_(highScoreTable), savedGame_(gameState) {
-    setDefaultHighScores(highScoreTable);
-  }
-  ~MainMenuTest() override {
-    highScoreTable = savedTable_;
-    gameState = savedGame_;
-  }
-
   void setScoreTable(uint32_t first, uint32_t second, uint32_t third) {
     highScoreTable.entries[Score][0].score = first;
     highScoreTable.entries[Score][1].score = second;
@@ -38,10 +30,6 @@ class MainMenuTest : public ScreenTest {
   BitmapPtr credit = makePicture(100, 20, kCreditColour);
   BitmapPtr menu = makeCellSheet(2, 5, kMenuColours);
   ScopedGlobalBitmap logo{logoBmp, makeFrameStrip(1, 40, 24, 361)};
-
- private:
-  HighScoreTable savedTable_;
-  GameState savedGame_;
 };
 
 const std::string kMove = "Block01.Wav";

@@ -12,8 +12,10 @@
 #include "app/Clock.h"
 #include "app/QuitRequest.h"
 #include "app/Settings.h"
+#include "game/GameState.h"
 #include "gfx/Assets.h"
 #include "gfx/Draw.h"
+#include "scores/HighScoreTable.h"
 #include "support/FixtureBitmaps.h"
 #include "support/TestJoystick.h"
 
@@ -224,4 +226,21 @@ class ScreenTest : public ::testing::Test {
   uint8_t savedMusic_;
   uint8_t savedSound_;
   int32_t savedTicks_;
+};
+
+// A screen test that changes the high score tables or the game record: both start from the
+// defaults and are put back afterwards.
+class ScoresScreenTest : public ScreenTest {
+ protected:
+  ScoresScreenTest() : savedTable_(highScoreTable), savedGame_(gameState) {
+    setDefaultHighScores(highScoreTable);
+  }
+  ~ScoresScreenTest() override {
+    highScoreTable = savedTable_;
+    gameState = savedGame_;
+  }
+
+ private:
+  HighScoreTable savedTable_;
+  GameState savedGame_;
 };
