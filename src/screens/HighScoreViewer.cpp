@@ -58,7 +58,7 @@ void HighScoreViewerScreen::draw() {
   for (int rank = 0; rank < kRanks; ++rank) {
     const HighScoreEntry& entry = highScoreTable.entries[viewerPage][rank];
     int y = 96 + 32 * rank;
-    if (levelnBmp) maskedBlit(levelnBmp, drawBuffer, 32 * rank, 0, 32, y, 32, 32);
+    maskedBlit(levelnBmp, drawBuffer, 32 * rank, 0, 32, y, 32, 32);
     if (alphaBmp) {
       maskedBlit(alphaBmp, drawBuffer, 0, 0, 64, y, 32, 32);
       for (int k = 0; k < kLetters; ++k) {

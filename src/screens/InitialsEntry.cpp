@@ -56,7 +56,7 @@ void InitialsEntryScreen::draw() {
     maskedBlit(highscore, drawBuffer, 0, 0, (320 - w) / 2, 20, w, 32);
     maskedBlit(highscore, drawBuffer, 0, 32, 101, 66, w, 32);
   }
-  if (levelnBmp) maskedBlit(levelnBmp, drawBuffer, 32 * rank, 0, 192, 66, 32, 32);
+  maskedBlit(levelnBmp, drawBuffer, 32 * rank, 0, 192, 66, 32, 32);
   if (!alphaBmp) return;
   for (int slot = 0; slot < 3; ++slot) {
     int letter = enteredLetters[slot];
