@@ -40,11 +40,9 @@ void enterProgramFolder() {
 }
 
 bool allAssetsPresent() {
-  auto missing = missingBitmapFiles();
-  if (missing.empty()) return true;
-  std::string text = "Missing or damaged game files:";
-  for (const auto& name : missing) text += "\n" + name;
-  showMessageBox(text.c_str(), "Error");
+  const std::string report = missingBitmapReport();
+  if (report.empty()) return true;
+  showMessageBox(report.c_str(), "Error");
   return false;
 }
 
