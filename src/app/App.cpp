@@ -79,6 +79,15 @@ void stopLibrary() {
   allegro_exit();
 }
 
+bool switchToFullScreen() {
+  // A refused full screen has left no mode at all: come back to the window.
+  if (setDisplayMode(kWindowWidth, kWindowHeight, false) ||
+      setDisplayMode(kWindowWidth, kWindowHeight, true))
+    return true;
+  showMessageBox("Cannot find a suitable graphicmode!", "Error");
+  return false;
+}
+
 int runZeph() {
   enterProgramFolder();
 
@@ -112,9 +121,7 @@ int runZeph() {
 
   switch (runOptionsScreen()) {
     case FullScreen:
-      // A refused full screen has left no mode at all: come back to the window.
-      if (!setDisplayMode(kWindowWidth, kWindowHeight, false) &&
-          !setDisplayMode(kWindowWidth, kWindowHeight, true)) {
+      if (!switchToFullScreen()) {
         shutDown();
         return 1;
       }
