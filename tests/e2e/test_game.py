@@ -79,6 +79,35 @@ def test_a_shot_and_the_ready_sequence_sound_their_effects(game_dir):
         check(laser > AUDIBLE, "the shot made no sound (RMS %.0f)" % laser)
 
 
+def test_every_return_to_the_menu_restarts_the_title_music(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk").start() as game:
+        game.wait_for_window()
+        game.keys("s", "Down")  # effects off: the capture holds music alone; the window row
+        chosen = game.audio_mark()
+        game.key("Return")
+        time.sleep(1.0)
+        returns = []
+        for item, what in ((3, "the viewer"), (1, "a Score game")):
+            choose(game, item)  # the viewer plays its own track; a game fades the title
+            time.sleep(0.5)
+            returns.append((what, game.audio_mark()))
+            game.key("Escape")
+            time.sleep(1.0)
+        game.key("Escape")
+        check(game.wait_exit() == 0, "exit code")
+
+        # The title's first half second as the first pass of the menu played it; the music is
+        # the only sound, so its first frame that is not silence is where the track begins.
+        start = game.first_sound(chosen)
+        check(start is not None and start < chosen + 1.0, "no title music after the options")
+        opening = game.audio_bytes(start, start + 0.5)
+        check(opening.strip(b"\0"), "the title's opening is silent")
+        for what, left in returns:
+            found = game.find_audio(opening, left, left + 1.5)
+            check(found is not None,
+                  "the title did not start again from its beginning after %s" % what)
+
+
 def block_colour(game, shot, row, column):
     """Which of the four block sprites a board cell shows, or None."""
     blocks = game.bitmap("blocks.bmp")
@@ -152,5 +181,6 @@ if __name__ == "__main__":
     run_tests([
         test_title_music_fades_out_and_the_level_track_follows,
         test_a_shot_and_the_ready_sequence_sound_their_effects,
+        test_every_return_to_the_menu_restarts_the_title_music,
         test_a_timeattack_lost_to_wrong_shots_opens_the_viewer_on_its_page,
     ])
