@@ -22,7 +22,7 @@ namespace {
 
 // One BMP as a picture editor would write it: 4x3 pixels, a palette below 16 bits, the masks
 // that each header version carries, rows bottom-up unless topDown.
-struct BmpSpec {
+struct BmpLayout {
   uint32_t infoSize;
   uint16_t bitsPerPixel;
   uint32_t compression = 0;
@@ -35,15 +35,15 @@ void putLittle(std::vector<unsigned char>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-std::vector<unsigned char> pixelData(const BmpSpec& spec) {
-  const bool runLength = spec.compression == 1 || spec.compression == 2;
+std::vector<unsigned char> pixelData(const BmpLayout& layout) {
+  const bool runLength = layout.compression == 1 || layout.compression == 2;
   std::vector<unsigned char> pixels;
-  for (int y = 0; y < spec.height; ++y) {
+  for (int y = 0; y < layout.height; ++y) {
     if (runLength) {  // one run a row, then end of line
-      const unsigned char colours = spec.compression == 1 ? 0x01 : 0x12;
-      pixels.insert(pixels.end(), {static_cast<unsigned char>(spec.width), colours, 0, 0});
+      const unsigned char colours = layout.compression == 1 ? 0x01 : 0x12;
+      pixels.insert(pixels.end(), {static_cast<unsigned char>(layout.width), colours, 0, 0});
     } else {
-      const int rowBytes = (spec.width * spec.bitsPerPixel + 31) / 32 * 4;
+      const int rowBytes = (layout.width * layout.bitsPerPixel + 31) / 32 * 4;
       for (int i = 0; i < rowBytes; ++i) pixels.push_back(static_cast<unsigned char>(0x40 + i));
     }
   }
@@ -51,36 +51,38 @@ std::vector<unsigned char> pixelData(const BmpSpec& spec) {
   return pixels;
 }
 
-std::vector<unsigned char> bmpBytes(const BmpSpec& spec) {
-  const bool os2 = spec.infoSize == 12;
-  const bool shortOs2 = spec.infoSize == 16;  // OS/2 2.x, only the fields up to the depth
+std::vector<unsigned char> bmpBytes(const BmpLayout& layout) {
+  const bool os2 = layout.infoSize == 12;
+  const bool shortOs2 = layout.infoSize == 16;  // OS/2 2.x, only the fields up to the depth
   std::vector<unsigned char> info;
-  putLittle(info, spec.infoSize, 4);
-  putLittle(info, static_cast<uint32_t>(spec.width), os2 ? 2 : 4);
-  putLittle(info, static_cast<uint32_t>(spec.topDown ? -spec.height : spec.height), os2 ? 2 : 4);
+  putLittle(info, layout.infoSize, 4);
+  putLittle(info, static_cast<uint32_t>(layout.width), os2 ? 2 : 4);
+  putLittle(info, static_cast<uint32_t>(layout.topDown ? -layout.height : layout.height),
+            os2 ? 2 : 4);
   putLittle(info, 1, 2);
-  putLittle(info, spec.bitsPerPixel, 2);
-  const std::vector<unsigned char> pixels = pixelData(spec);
+  putLittle(info, layout.bitsPerPixel, 2);
+  const std::vector<unsigned char> pixels = pixelData(layout);
   if (!os2 && !shortOs2) {
-    putLittle(info, spec.compression, 4);
+    putLittle(info, layout.compression, 4);
     putLittle(info, static_cast<uint32_t>(pixels.size()), 4);
     putLittle(info, 2835, 4);  // 72 dpi
     putLittle(info, 2835, 4);
     putLittle(info, 0, 4);  // colours used: all
     putLittle(info, 0, 4);
   }
-  const uint32_t masks[] = {spec.bitsPerPixel == 16 ? 0xF800u : 0xFF0000u,
-                            spec.bitsPerPixel == 16 ? 0x07E0u : 0x00FF00u,
-                            spec.bitsPerPixel == 16 ? 0x001Fu : 0x0000FFu, 0};
-  const bool versionMasks = spec.infoSize == 52 || spec.infoSize == 56 || spec.infoSize >= 108;
-  for (int i = 0; versionMasks && i < (spec.infoSize == 52 ? 3 : 4); ++i)
+  const uint32_t masks[] = {layout.bitsPerPixel == 16 ? 0xF800u : 0xFF0000u,
+                            layout.bitsPerPixel == 16 ? 0x07E0u : 0x00FF00u,
+                            layout.bitsPerPixel == 16 ? 0x001Fu : 0x0000FFu, 0};
+  const bool versionMasks =
+      layout.infoSize == 52 || layout.infoSize == 56 || layout.infoSize >= 108;
+  for (int i = 0; versionMasks && i < (layout.infoSize == 52 ? 3 : 4); ++i)
     putLittle(info, masks[i], 4);
-  if (spec.infoSize >= 108) putLittle(info, 0x73524742, 4);  // colour space "sRGB"
-  info.resize(spec.infoSize, 0);  // end points, gamma, intent, profile, OS/2 2.x extras
-  if (spec.infoSize == 40 && spec.compression == 3)  // the bit fields follow the header
+  if (layout.infoSize >= 108) putLittle(info, 0x73524742, 4);  // colour space "sRGB"
+  info.resize(layout.infoSize, 0);  // end points, gamma, intent, profile, OS/2 2.x extras
+  if (layout.infoSize == 40 && layout.compression == 3)  // the bit fields follow the header
     for (int i = 0; i < 3; ++i) putLittle(info, masks[i], 4);
-  if (spec.bitsPerPixel <= 8)
-    for (int i = 0; i < (1 << spec.bitsPerPixel); ++i) {
+  if (layout.bitsPerPixel <= 8)
+    for (int i = 0; i < (1 << layout.bitsPerPixel); ++i) {
       info.insert(info.end(), {static_cast<unsigned char>(i), static_cast<unsigned char>(2 * i),
                                static_cast<unsigned char>(3 * i)});
       if (!os2) info.push_back(0);
@@ -159,7 +161,7 @@ TEST_F(InTempFolder, TheCheckAcceptsExactlyTheBmpKindsTheLoaderReads) {
   using State = BitmapFileState;
   struct Case {
     const char* kind;
-    BmpSpec spec;
+    BmpLayout layout;
     State expected;
   };
   const Case cases[] = {
@@ -195,14 +197,14 @@ TEST_F(InTempFolder, TheCheckAcceptsExactlyTheBmpKindsTheLoaderReads) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
-    writeBytes("kind.bmp", bmpBytes(c.spec));
+    writeBytes("kind.bmp", bmpBytes(c.layout));
     const State state = checkBitmapFile("kind.bmp");
     BITMAP* loaded = load_bitmap("kind.bmp", nullptr);
     EXPECT_EQ(state == State::Readable, loaded != nullptr) << "check and loader disagree";
     EXPECT_EQ(static_cast<int>(state), static_cast<int>(c.expected));
     if (loaded) {
-      EXPECT_EQ(loaded->w, c.spec.width);
-      EXPECT_EQ(loaded->h, c.spec.height);
+      EXPECT_EQ(loaded->w, c.layout.width);
+      EXPECT_EQ(loaded->h, c.layout.height);
       destroy_bitmap(loaded);
     }
   }
@@ -212,7 +214,7 @@ TEST_F(InTempFolder, HeadersTheLoaderWouldTurnIntoGarbageCountAsDamaged) {
   // load_bitmap returns a bitmap for each of these, filled with whatever it made of the bytes.
   struct Case {
     const char* what;
-    BmpSpec spec;
+    BmpLayout layout;
   };
   const Case cases[] = {
       {"7 bits a pixel", {40, 7}},
@@ -225,7 +227,7 @@ TEST_F(InTempFolder, HeadersTheLoaderWouldTurnIntoGarbageCountAsDamaged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    writeBytes("odd.bmp", bmpBytes(c.spec));
+    writeBytes("odd.bmp", bmpBytes(c.layout));
     EXPECT_EQ(static_cast<int>(checkBitmapFile("odd.bmp")),
               static_cast<int>(BitmapFileState::Damaged));
   }
