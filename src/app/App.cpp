@@ -40,11 +40,9 @@ void enterProgramFolder() {
 }
 
 bool allAssetsPresent() {
-  auto missing = missingBitmapFiles();
-  if (missing.empty()) return true;
-  std::string text = "Missing or damaged game files:";
-  for (const auto& name : missing) text += "\n" + name;
-  showMessageBox(text.c_str(), "Error");
+  const std::string report = missingBitmapReport();
+  if (report.empty()) return true;
+  showMessageBox(report.c_str(), "Error");
   return false;
 }
 
@@ -81,6 +79,15 @@ void stopLibrary() {
   allegro_exit();
 }
 
+bool switchToFullScreen() {
+  // A refused full screen has left no mode at all: come back to the window.
+  if (setDisplayMode(kWindowWidth, kWindowHeight, false) ||
+      setDisplayMode(kWindowWidth, kWindowHeight, true))
+    return true;
+  showMessageBox("Cannot find a suitable graphicmode!", "Error");
+  return false;
+}
+
 int runZeph() {
   enterProgramFolder();
 
@@ -114,9 +121,7 @@ int runZeph() {
 
   switch (runOptionsScreen()) {
     case FullScreen:
-      // A refused full screen has left no mode at all: come back to the window.
-      if (!setDisplayMode(kWindowWidth, kWindowHeight, false) &&
-          !setDisplayMode(kWindowWidth, kWindowHeight, true)) {
+      if (!switchToFullScreen()) {
         shutDown();
         return 1;
       }

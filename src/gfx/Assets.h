@@ -30,4 +30,13 @@ BITMAP* loadPicture(const char* fileName);
 // Every bitmap file the game will read (shared and per-screen), in the working directory.
 extern const char* const bitmapFiles[];
 extern const int bitmapFileCount;
-std::vector<std::string> missingBitmapFiles();  // absent, unreadable or damaged
+
+// What the start-up check makes of one picture file. OtherBmpKind is a sound BMP of a kind
+// Allegro's loader refuses (a 108- or 124-byte header, stored top-down, JPEG or PNG inside).
+enum class BitmapFileState { Readable, Missing, Damaged, OtherBmpKind };
+BitmapFileState checkBitmapFile(const char* fileName);
+
+std::vector<std::string> missingBitmapFiles();  // every file of bitmapFiles not Readable
+// The text of the start-up "Error" box naming them, with a hint on how to save a picture of
+// another BMP kind; empty when every picture can be read.
+std::string missingBitmapReport();

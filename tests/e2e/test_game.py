@@ -64,7 +64,7 @@ def test_a_shot_and_the_ready_sequence_sound_their_effects(game_dir):
     with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk").start() as game:
         to_menu(game, "m")  # music off: the capture holds effects alone
         chosen = choose(game, 1, game.audio_mark)
-        time.sleep(4.0)
+        time.sleep(4.5)
         shot = game.audio_mark()
         game.key("space")  # the board is still empty: a shot into an empty column
         time.sleep(1.0)
@@ -72,11 +72,43 @@ def test_a_shot_and_the_ready_sequence_sound_their_effects(game_dir):
         check(game.wait_exit() == 0, "exit code")
 
         ready = game.audio_level(chosen + 0.95, chosen + 1.4)
-        quiet = game.audio_level(chosen + 2.9, shot - 0.05)
+        # ready-go.wav lasts 1.42 s from about 1.0 s after the choice; the quiet stretch
+        # before the shot leaves a second for a slow key press or a busy machine.
+        quiet = game.audio_level(shot - 1.2, shot - 0.05)
         laser = game.audio_level(shot, shot + 0.4)
         check(ready > AUDIBLE, "no ready-go at the 60th tick (RMS %.0f)" % ready)
         check(quiet < SILENT, "sound before the shot (RMS %.0f)" % quiet)
         check(laser > AUDIBLE, "the shot made no sound (RMS %.0f)" % laser)
+
+
+def test_every_return_to_the_menu_restarts_the_title_music(game_dir):
+    with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk").start() as game:
+        game.wait_for_window()
+        game.key("s", after=0.8)  # effects off (the switch itself still sounds, let it end)
+        game.key("Down")  # the window row
+        chosen = game.audio_mark()
+        game.key("Return")
+        time.sleep(1.2)
+        returns = []
+        for item, what in ((3, "the viewer"), (1, "a Score game")):
+            choose(game, item)  # the viewer plays its own track; a game fades the title
+            time.sleep(0.5)
+            returns.append((what, game.audio_mark()))
+            game.key("Escape")
+            time.sleep(1.0)
+        game.key("Escape")
+        check(game.wait_exit() == 0, "exit code")
+
+        # The title's first half second as the first pass of the menu played it; the music is
+        # the only sound, so its first frame that is not silence is where the track begins.
+        start = game.first_sound(chosen)
+        check(start is not None and start < chosen + 1.0, "no title music after the options")
+        opening = game.audio_bytes(start, start + 0.5)
+        check(opening.strip(b"\0"), "the title's opening is silent")
+        for what, left in returns:
+            found = game.find_audio(opening, left, left + 1.5)
+            check(found is not None,
+                  "the title did not start again from its beginning after %s" % what)
 
 
 def block_colour(game, shot, row, column):
@@ -152,5 +184,6 @@ if __name__ == "__main__":
     run_tests([
         test_title_music_fades_out_and_the_level_track_follows,
         test_a_shot_and_the_ready_sequence_sound_their_effects,
+        test_every_return_to_the_menu_restarts_the_title_music,
         test_a_timeattack_lost_to_wrong_shots_opens_the_viewer_on_its_page,
     ])

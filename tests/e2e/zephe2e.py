@@ -104,6 +104,35 @@ class Bitmap:
         return (r, g, b)
 
 
+# Rows (top first, bit 7 the left pixel) of the glyphs of Allegro's built-in 8x8 font that the
+# tests read, as textout draws them.
+FONT_GLYPHS = {
+    " ": (0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00),
+    "E": (0xFE, 0x62, 0x68, 0x78, 0x68, 0x62, 0xFE, 0x00),
+    "a": (0x00, 0x00, 0x78, 0x0C, 0x7C, 0xCC, 0x76, 0x00),
+    "b": (0xE0, 0x60, 0x60, 0x7C, 0x66, 0x66, 0xDC, 0x00),
+    "c": (0x00, 0x00, 0x78, 0xCC, 0xC0, 0xCC, 0x78, 0x00),
+    "e": (0x00, 0x00, 0x78, 0xCC, 0xFC, 0xC0, 0x78, 0x00),
+    "i": (0x30, 0x00, 0x70, 0x30, 0x30, 0x30, 0x78, 0x00),
+    "l": (0x70, 0x30, 0x30, 0x30, 0x30, 0x30, 0x78, 0x00),
+    "m": (0x00, 0x00, 0xCC, 0xFE, 0xFE, 0xD6, 0xD6, 0x00),
+    "n": (0x00, 0x00, 0xB8, 0xCC, 0xCC, 0xCC, 0xCC, 0x00),
+    "s": (0x00, 0x00, 0x7C, 0xC0, 0x70, 0x1C, 0xF8, 0x00),
+    "u": (0x00, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0x76, 0x00),
+}
+
+
+def text_pixels(text, x, y):
+    """The frame pixels that textout with Allegro's font sets for `text` drawn at (x, y)."""
+    pixels = set()
+    for index, char in enumerate(text):
+        for row, bits in enumerate(FONT_GLYPHS[char]):
+            for column in range(8):
+                if bits & (0x80 >> column):
+                    pixels.add((x + 8 * index + column, y + row))
+    return pixels
+
+
 def same_colour(a, b, tolerance=12):
     """Equal within what the 16-bit frame keeps of a colour."""
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
@@ -282,6 +311,30 @@ class Game:
             raise AssertionError("no audio captured between %.1f and %.1f s" % (start, end))
         samples = struct.unpack("<%dh" % count, data[:2 * count])
         return (sum(s * s for s in samples) / count) ** 0.5
+
+    def audio_bytes(self, start, end=None):
+        """The captured output (16-bit stereo frames) between two audio marks."""
+        with open(self.audio_file, "rb") as f:
+            f.seek(4 * int(44100 * start))
+            data = f.read() if end is None else f.read(4 * int(44100 * (end - start)))
+        return data[:len(data) // 4 * 4]
+
+    def first_sound(self, start):
+        """Audio mark of the first frame after `start` that is not digital silence, or None."""
+        data = self.audio_bytes(start)
+        silent = len(data) - len(data.lstrip(b"\0"))
+        if silent == len(data):
+            return None
+        return start + silent // 4 / 44100
+
+    def find_audio(self, frames, start, end):
+        """Audio mark where the captured output between two marks holds exactly these frames
+        (bytes of audio_bytes), or None."""
+        data = self.audio_bytes(start, end)
+        offset = data.find(frames)
+        while offset >= 0 and offset % 4:
+            offset = data.find(frames, offset + 1)
+        return None if offset < 0 else start + offset / (4 * 44100)
 
     def audio_levels(self, window_seconds=0.1):
         """RMS of each window of the captured output (44.1 kHz, 16-bit stereo)."""

@@ -4,15 +4,106 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "gfx/Assets.h"
 
 namespace fs = std::filesystem;
 
+// For a top-down file load_bitmap asks malloc for a bitmap of negative height. A release build
+// gets null back, as the game does, and so must the sanitizer build, not an abort.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
 namespace {
+
+// One BMP as a picture editor would write it: 4x3 pixels, a palette below 16 bits, the masks
+// that each header version carries, rows bottom-up unless topDown.
+struct BmpLayout {
+  uint32_t infoSize;
+  uint16_t bitsPerPixel;
+  uint32_t compression = 0;
+  bool topDown = false;
+  int width = 4;
+  int height = 3;
+};
+
+void putLittle(std::vector<unsigned char>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+std::vector<unsigned char> pixelData(const BmpLayout& layout) {
+  const bool runLength = layout.compression == 1 || layout.compression == 2;
+  std::vector<unsigned char> pixels;
+  for (int y = 0; y < layout.height; ++y) {
+    if (runLength) {  // one run a row, then end of line
+      const unsigned char colours = layout.compression == 1 ? 0x01 : 0x12;
+      pixels.insert(pixels.end(), {static_cast<unsigned char>(layout.width), colours, 0, 0});
+    } else {
+      const int rowBytes = (layout.width * layout.bitsPerPixel + 31) / 32 * 4;
+      for (int i = 0; i < rowBytes; ++i) pixels.push_back(static_cast<unsigned char>(0x40 + i));
+    }
+  }
+  if (runLength && !pixels.empty()) pixels.back() = 1;  // the last end of line: end of bitmap
+  return pixels;
+}
+
+std::vector<unsigned char> bmpBytes(const BmpLayout& layout) {
+  const bool os2 = layout.infoSize == 12;
+  const bool shortOs2 = layout.infoSize == 16;  // OS/2 2.x, only the fields up to the depth
+  std::vector<unsigned char> info;
+  putLittle(info, layout.infoSize, 4);
+  putLittle(info, static_cast<uint32_t>(layout.width), os2 ? 2 : 4);
+  putLittle(info, static_cast<uint32_t>(layout.topDown ? -layout.height : layout.height),
+            os2 ? 2 : 4);
+  putLittle(info, 1, 2);
+  putLittle(info, layout.bitsPerPixel, 2);
+  const std::vector<unsigned char> pixels = pixelData(layout);
+  if (!os2 && !shortOs2) {
+    putLittle(info, layout.compression, 4);
+    putLittle(info, static_cast<uint32_t>(pixels.size()), 4);
+    putLittle(info, 2835, 4);  // 72 dpi
+    putLittle(info, 2835, 4);
+    putLittle(info, 0, 4);  // colours used: all
+    putLittle(info, 0, 4);
+  }
+  const uint32_t masks[] = {layout.bitsPerPixel == 16 ? 0xF800u : 0xFF0000u,
+                            layout.bitsPerPixel == 16 ? 0x07E0u : 0x00FF00u,
+                            layout.bitsPerPixel == 16 ? 0x001Fu : 0x0000FFu, 0};
+  const bool versionMasks =
+      layout.infoSize == 52 || layout.infoSize == 56 || layout.infoSize >= 108;
+  for (int i = 0; versionMasks && i < (layout.infoSize == 52 ? 3 : 4); ++i)
+    putLittle(info, masks[i], 4);
+  if (layout.infoSize >= 108) putLittle(info, 0x73524742, 4);  // colour space "sRGB"
+  info.resize(layout.infoSize, 0);  // end points, gamma, intent, profile, OS/2 2.x extras
+  if (layout.infoSize == 40 && layout.compression == 3)  // the bit fields follow the header
+    for (int i = 0; i < 3; ++i) putLittle(info, masks[i], 4);
+  if (layout.bitsPerPixel <= 8)
+    for (int i = 0; i < (1 << layout.bitsPerPixel); ++i) {
+      info.insert(info.end(), {static_cast<unsigned char>(i), static_cast<unsigned char>(2 * i),
+                               static_cast<unsigned char>(3 * i)});
+      if (!os2) info.push_back(0);
+    }
+
+  std::vector<unsigned char> file = {'B', 'M'};
+  const uint32_t offset = static_cast<uint32_t>(14 + info.size());
+  putLittle(file, offset + static_cast<uint32_t>(pixels.size()), 4);
+  putLittle(file, 0, 4);
+  putLittle(file, offset, 4);
+  file.insert(file.end(), info.begin(), info.end());
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  return file;
+}
+
+void writeBytes(const char* name, const std::vector<unsigned char>& bytes) {
+  std::FILE* f = std::fopen(name, "wb");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  ASSERT_EQ(std::fclose(f), 0);
+}
 
 class InTempFolder : public ::testing::Test {
  protected:
@@ -64,6 +155,107 @@ TEST_F(InTempFolder, OnlyTheAbsentOrBrokenFilesAreNamed) {
   std::sort(missing.begin(), missing.end());
   EXPECT_EQ(missing, (std::vector<std::string>{"Logo.bmp", "blocks.bmp", "flash.bmp", "go.bmp",
                                                "kvelmar.bmp", "menu.bmp"}));
+}
+
+TEST_F(InTempFolder, TheCheckAcceptsExactlyTheBmpKindsTheLoaderReads) {
+  using State = BitmapFileState;
+  struct Case {
+    const char* kind;
+    BmpLayout layout;
+    State expected;
+  };
+  const Case cases[] = {
+      {"OS/2 1.x, 1 bit", {12, 1}, State::Readable},
+      {"OS/2 1.x, 4 bits", {12, 4}, State::Readable},
+      {"OS/2 1.x, 8 bits", {12, 8}, State::Readable},
+      {"OS/2 1.x, 24 bits", {12, 24}, State::Readable},
+      {"OS/2 1.x, 24 bits, 1x1: shorter than a Windows header",
+       {12, 24, 0, false, 1, 1},
+       State::Readable},
+      {"Windows 3, 1 bit", {40, 1}, State::Readable},
+      {"Windows 3, 4 bits", {40, 4}, State::Readable},
+      {"Windows 3, 8 bits", {40, 8}, State::Readable},
+      {"Windows 3, 16 bits", {40, 16}, State::Readable},
+      {"Windows 3, 24 bits", {40, 24}, State::Readable},
+      {"Windows 3, 32 bits", {40, 32}, State::Readable},
+      {"Windows 3, RLE8", {40, 8, 1}, State::Readable},
+      {"Windows 3, RLE4", {40, 4, 2}, State::Readable},
+      {"Windows 3, 16-bit fields", {40, 16, 3}, State::Readable},
+      {"Windows 3, 32-bit fields", {40, 32, 3}, State::Readable},
+      {"Windows 3, 24 bits, top-down", {40, 24, 0, true}, State::OtherBmpKind},
+      {"Windows 3, 8 bits, top-down", {40, 8, 0, true}, State::OtherBmpKind},
+      {"Windows 3, JPEG inside", {40, 24, 4}, State::OtherBmpKind},
+      {"Windows 3, PNG inside", {40, 24, 5}, State::OtherBmpKind},
+      {"OS/2 2.x short header", {16, 24}, State::OtherBmpKind},
+      {"Windows V2 (52)", {52, 32, 3}, State::OtherBmpKind},
+      {"Windows V3 (56)", {56, 32, 3}, State::OtherBmpKind},
+      {"OS/2 2.x (64)", {64, 24}, State::OtherBmpKind},
+      {"Windows V4 (108), 24 bits", {108, 24}, State::OtherBmpKind},
+      {"Windows V4 (108), 32-bit fields", {108, 32, 3}, State::OtherBmpKind},
+      {"Windows V5 (124), 24 bits", {124, 24}, State::OtherBmpKind},
+      {"Windows V5 (124), 8 bits", {124, 8}, State::OtherBmpKind},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    writeBytes("kind.bmp", bmpBytes(c.layout));
+    const State state = checkBitmapFile("kind.bmp");
+    BITMAP* loaded = load_bitmap("kind.bmp", nullptr);
+    EXPECT_EQ(state == State::Readable, loaded != nullptr) << "check and loader disagree";
+    EXPECT_EQ(static_cast<int>(state), static_cast<int>(c.expected));
+    if (loaded) {
+      EXPECT_EQ(loaded->w, c.layout.width);
+      EXPECT_EQ(loaded->h, c.layout.height);
+      destroy_bitmap(loaded);
+    }
+  }
+}
+
+TEST_F(InTempFolder, HeadersTheLoaderWouldTurnIntoGarbageCountAsDamaged) {
+  // load_bitmap returns a bitmap for each of these, filled with whatever it made of the bytes.
+  struct Case {
+    const char* what;
+    BmpLayout layout;
+  };
+  const Case cases[] = {
+      {"7 bits a pixel", {40, 7}},
+      {"no bits a pixel", {40, 0}},
+      {"RLE8 at 24 bits", {40, 24, 1}},
+      {"RLE4 at 8 bits", {40, 8, 2}},
+      {"bit fields at 24 bits", {40, 24, 3}},
+      {"no width", {40, 24, 0, false, 0, 3}},
+      {"no height", {12, 24, 0, false, 4, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeBytes("odd.bmp", bmpBytes(c.layout));
+    EXPECT_EQ(static_cast<int>(checkBitmapFile("odd.bmp")),
+              static_cast<int>(BitmapFileState::Damaged));
+  }
+  std::vector<unsigned char> unknownHeader = bmpBytes({40, 24});
+  unknownHeader[14] = 44;  // an info size that no BMP version has
+  writeBytes("odd.bmp", unknownHeader);
+  EXPECT_EQ(static_cast<int>(checkBitmapFile("odd.bmp")),
+            static_cast<int>(BitmapFileState::Damaged));
+  EXPECT_EQ(static_cast<int>(checkBitmapFile("absent.bmp")),
+            static_cast<int>(BitmapFileState::Missing));
+}
+
+TEST_F(InTempFolder, TheErrorTextNamesEachFileAndHowToSaveAnotherBmpKind) {
+  for (int i = 0; i < bitmapFileCount; ++i) writeBitmap(bitmapFiles[i], 24);
+  EXPECT_EQ(missingBitmapReport(), "");
+
+  writeBytes("Logo.bmp", bmpBytes({124, 24}));
+  writeBytes("GAMEPAD.BMP", bmpBytes({40, 24, 0, true}));
+  fs::remove("go.bmp");
+  fs::resize_file("menu.bmp", fs::file_size("menu.bmp") - 1);
+
+  const std::string hint =
+      " (a BMP kind the game cannot read: save it as 24-bit BMP, 40-byte header)";
+  EXPECT_EQ(missingBitmapReport(), "Missing or damaged game files:\nLogo.bmp" + hint +
+                                       "\ngo.bmp\nGAMEPAD.BMP" + hint + "\nmenu.bmp");
+  auto missing = missingBitmapFiles();
+  std::sort(missing.begin(), missing.end());
+  EXPECT_EQ(missing, (std::vector<std::string>{"GAMEPAD.BMP", "Logo.bmp", "go.bmp", "menu.bmp"}));
 }
 
 TEST_F(InTempFolder, PicturesLoadAtTheDrawingDepthWhateverTheScreenDepth) {

@@ -2,9 +2,12 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "app/App.h"
 #include "app/Display.h"
 #include "app/DisplaySeam.h"
 #include "gfx/Assets.h"
@@ -112,6 +115,39 @@ TEST_F(DisplayModeTest, AllFullScreenAttemptsRefusedKeepTheOldState) {
   EXPECT_EQ(attempts, kAllFullScreenAttempts);
   EXPECT_EQ(backBuffer, windowBuffer);
   EXPECT_EQ(colorDepth, 16);
+}
+
+TEST_F(DisplayModeTest, FullScreenChoiceFallsBackToTheWindowOrGivesUpWithTheBox) {
+  const char* box = "Error: Cannot find a suitable graphicmode!";
+  struct Case {
+    const char* what;
+    std::vector<Attempt> accepted;
+    bool switched;
+  };
+  const Case cases[] = {
+      {"full screen accepted", {{GFX_XDGA2, 16}}, true},
+      {"back in the window", {{GFX_XWINDOWS, 16}}, true},
+      {"every mode refused", {}, false},
+  };
+  const char* display = std::getenv("DISPLAY");
+  const std::string savedDisplay = display ? display : "";
+  unsetenv("DISPLAY");  // the box's text then goes to stderr alone
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    attempts.clear();
+    accepted = c.accepted;
+    testing::internal::CaptureStderr();
+    const bool switched = switchToFullScreen();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(switched, c.switched);
+    EXPECT_EQ(err.find(box) != std::string::npos, !c.switched) << err;
+    if (!c.switched) {
+      std::vector<Attempt> expected = kAllFullScreenAttempts;
+      expected.push_back({GFX_XWINDOWS, 16});
+      EXPECT_EQ(attempts, expected);
+    }
+  }
+  if (display) setenv("DISPLAY", savedDisplay.c_str(), 1);
 }
 
 TEST(PresentFrame, StretchesTheFrameTwiceInEachDirection) {

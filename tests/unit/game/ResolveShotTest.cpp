@@ -302,7 +302,10 @@ TEST_F(ResolveShotTest, MissWithTheLastLifeEndsTheGame) {
     g.color = 1;
     g.lives = 1;
     g.endPicture = c.endPictureBefore;
+    spy.clear();
     g.resolveShot();
+    EXPECT_EQ(spy.playedSamples(), Samples{"Death.Wav"});
+    EXPECT_EQ(g.field[kBoardRows - 1][0], 0);  // a miss leaves the block
     EXPECT_EQ(g.lives, 0);
     EXPECT_EQ(g.phase, GameOver);
     EXPECT_EQ(g.gameOverDelay, 80);
