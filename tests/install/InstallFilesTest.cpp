@@ -90,7 +90,7 @@ TEST_F(DefaultScoreFile, ALinkInItsPlaceIsLeftAlone) {
   EXPECT_FALSE(fs::exists(folder_ + "/elsewhere"));
 }
 
-TEST_F(DefaultScoreFile, AFolderThatCannotBeWrittenIsAFailure) {
+TEST_F(DefaultScoreFile, AMissingFolderIsAFailure) {
   EXPECT_FALSE(writeDefaultHighScores(folder_ + "/missing/HIGHSCORE.DAT", true));
 }
 
