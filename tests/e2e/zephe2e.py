@@ -145,15 +145,17 @@ class Game:
                  audio="dummy"):
         self.tmp = tempfile.mkdtemp(prefix="zeph-e2e-")
         self.folder = os.path.join(self.tmp, "game")
-        shutil.copytree(game_dir, self.folder)
-        hs = os.path.join(self.folder, "HIGHSCORE.DAT")
-        if os.path.exists(hs):
-            os.remove(hs)
-        if highscore is not None:
-            with open(hs, "wb") as f:
-                f.write(highscore)
-        for name in remove:
-            os.remove(os.path.join(self.folder, name))
+        # Without a game folder the caller starts an installed game (start's command).
+        if game_dir is not None:
+            shutil.copytree(game_dir, self.folder)
+            hs = os.path.join(self.folder, "HIGHSCORE.DAT")
+            if os.path.exists(hs):
+                os.remove(hs)
+            if highscore is not None:
+                with open(hs, "wb") as f:
+                    f.write(highscore)
+            for name in remove:
+                os.remove(os.path.join(self.folder, name))
         self.xvfb = Xvfb() if display else None
         self.env = {k: v for k, v in os.environ.items() if not k.startswith("SDL_")}
         self.env.pop("DISPLAY", None)
@@ -170,13 +172,15 @@ class Game:
         self.window = None
 
     # --- process -------------------------------------------------------------------------
-    def start(self):
+    def start(self, command=None, cwd=None):
+        """Starts the private copy, or command (a launcher, perhaps run as another user)."""
         self.stdout = open(os.path.join(self.tmp, "stdout"), "w")
         self.stderr = open(os.path.join(self.tmp, "stderr"), "w")
         # Started from another directory: the game must find its files beside itself.
         self.started = time.time()
-        self.proc = subprocess.Popen([os.path.join(self.folder, "zeph")], env=self.env,
-                                     cwd=self.tmp, stdout=self.stdout, stderr=self.stderr)
+        self.proc = subprocess.Popen(command or [os.path.join(self.folder, "zeph")],
+                                     env=self.env, cwd=cwd or self.tmp, stdout=self.stdout,
+                                     stderr=self.stderr)
         return self
 
     def wait_exit(self, timeout=20):
