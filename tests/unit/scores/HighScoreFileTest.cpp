@@ -522,3 +522,28 @@ TEST_F(Save, OntoAFolderOfThatNameFailsAndCleansUp) {
   EXPECT_TRUE(fs::is_directory(file));
   EXPECT_EQ(listing(), std::vector<std::string>{"HIGHSCORE.DAT"});
 }
+
+// ---- The game's own operations on HIGHSCORE.DAT in the working directory --------------------
+
+TEST_F(ScratchFolder, FirstRunResetsAndWritesTheDefaultFileThenLoadsIt) {
+  fs::path previous = fs::current_path();
+  fs::current_path(folder);
+  HighScoreTable saved = highScoreTable;
+
+  highScoreTable = sentinelTable();
+  EXPECT_FALSE(loadHighScores());
+  EXPECT_TRUE(sameTable(highScoreTable, sentinelTable()));
+  resetHighScores();
+  EXPECT_TRUE(sameTable(highScoreTable, defaults()));
+  EXPECT_EQ(read(file), defaultFile());
+
+  highScoreTable.entries[Score][0] = {{1, 2, 3}, 50000};
+  saveHighScores();
+  highScoreTable = sentinelTable();
+  EXPECT_TRUE(loadHighScores());
+  EXPECT_EQ(highScoreTable.entries[Score][0].score, 50000u);
+  EXPECT_EQ(highScoreTable.entries[Score][0].letters[2], 3);
+
+  highScoreTable = saved;
+  fs::current_path(previous);
+}
