@@ -53,9 +53,8 @@ bool flushed(int fd) {
 // The rename of a save is durable only once the folder holding it is flushed too. A folder
 // that cannot be opened for that is left as it is; a flush that fails is a failed save.
 bool syncFolderOf(const std::string& path) {
-  std::string folder = folderOf(path);
-  if (folder.empty()) folder = ".";
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string folder = folderOf(path);
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return true;
   bool synced = flushed(fd);
   ::close(fd);
