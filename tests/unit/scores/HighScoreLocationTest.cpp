@@ -91,10 +91,14 @@ class Location : public ScratchFolder {
     return text;
   }
 
-  std::string shorten(std::string text) const {
-    for (std::size_t found; (found = text.find(folder)) != std::string::npos;)
-      text.replace(found, folder.size(), "@");
-    return text;
+  std::string shorten(const std::string& text) const {
+    std::string shortened;
+    std::size_t from = 0;
+    for (std::size_t found; (found = text.find(folder, from)) != std::string::npos;) {
+      shortened.append(text, from, found - from).append("@");
+      from = found + folder.size();
+    }
+    return shortened.append(text, from);
   }
 
   // What the game does with its scores between start and quit: the load, the box and reset
