@@ -28,7 +28,7 @@ namespace {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 
-// Assets and HIGHSCORE.DAT sit beside the program, wherever it was started from.
+// Assets and the default HIGHSCORE.DAT sit beside the program, wherever it was started from.
 void enterProgramFolder() {
   char path[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

@@ -1,10 +1,13 @@
-// HIGHSCORE.DAT: the 94-byte little-endian file image, its load, its atomic save and reset.
+// HIGHSCORE.DAT: the 94-byte little-endian file image, its load and its atomic save.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <climits>
 #include <string>
 
+#include "scores/HighScoreLocation.h"
 #include "scores/HighScoreTable.h"
 
 namespace {
@@ -31,14 +34,70 @@ uint32_t getLittle32(const uint8_t* at) {
 
 constexpr std::size_t kChecksumOffset = kHighScoreFileBytes - 4;
 
-// The rename of a save is durable only once the folder holding it is flushed too.
-void syncFolderOf(const std::string& path) {
+// Linux gives up on a path after 40 links; a longer chain is a loop.
+constexpr int kMaxLinkHops = 40;
+// A new file is readable by all, like any file the player makes (the umask still applies).
+constexpr mode_t kNewFileMode = 0644;
+
+std::string folderOf(const std::string& path) {
   std::string::size_type slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// File systems without a flush answer EINVAL or ENOTSUP: there is nothing more to wait for.
+bool flushed(int fd) {
+  if (highScoreSync(fd) == 0) return true;
+  return errno == EINVAL || errno == ENOTSUP;
+}
+
+// The rename of a save is durable only once the folder holding it is flushed too. A folder
+// that cannot be opened for that is left as it is; a flush that fails is a failed save.
+bool syncFolderOf(const std::string& path) {
+  const std::string folder = folderOf(path);
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;
+  bool synced = flushed(fd);
   ::close(fd);
+  return synced;
+}
+
+bool writeAll(int fd, const HighScoreBytes& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    done += std::size_t(wrote);
+  }
+  return true;
+}
+
+// The file a save replaces: the end of a chain of links, relative targets taken from the
+// folder of the link that names them. A missing end is fine (the save creates it); a loop,
+// a chain too long or an unreadable link is not.
+bool followLinks(std::string& path) {
+  for (int hop = 0;; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+    if (!S_ISLNK(info.st_mode)) return true;
+    if (hop == kMaxLinkHops) return false;
+    std::string target(PATH_MAX, '\0');
+    ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length <= 0 || std::size_t(length) >= target.size()) return false;
+    target.resize(std::size_t(length));
+    path = target[0] == '/' ? target : folderOf(path) + target;
+  }
+}
+
+// Used only when no temporary file can be made beside the file (a shared folder where only
+// the file is writable): a failure in the middle may leave it torn, as any rewrite would.
+bool writeInPlace(const std::string& path, const HighScoreBytes& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && writeAll(fd, bytes) &&
+                 ::ftruncate(fd, off_t(bytes.size())) == 0 && flushed(fd);
+  return (::close(fd) == 0) && written;
 }
 }  // namespace
 
@@ -72,41 +131,53 @@ bool decodeHighScores(const uint8_t* bytes, std::size_t size, HighScoreTable& ta
   return true;
 }
 
-// A folder of that name opens but cannot be read: the short read makes the load fail.
+SyncFunction highScoreSync = ::fsync;
+
+// Opened without blocking, so a pipe of that name cannot stall the start; anything but a
+// plain file fails the load.
 bool loadHighScoresFrom(const char* path, HighScoreTable& table) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
+  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
   HighScoreBytes bytes{};
-  std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  std::size_t got = 0;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    while (got < bytes.size()) {
+      ssize_t read = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) break;
+      got += std::size_t(read);
+    }
+  }
+  ::close(fd);
   return decodeHighScores(bytes.data(), got, table);
 }
 
 // Written beside the real file, flushed to the disk and renamed over it, so a crash or a
-// power cut leaves either the old file or the new one, never half of one.
+// power cut leaves either the old file or the new one, never half of one. A link is kept:
+// the file it leads to is the one replaced.
 bool saveHighScoresTo(const char* path, const HighScoreTable& table) {
-  const std::string target(path);
-  const std::string temporary = target + ".tmp";
-  const HighScoreBytes bytes = encodeHighScores(table);
+  std::string target(path);
+  if (!followLinks(target)) return false;
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  // A read-only file was frozen by the player, and a file not theirs is not theirs to replace.
+  if (exists && !playerMayWrite(target)) return false;
 
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                 std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-  written = (std::fclose(file) == 0) && written;
-  if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  const HighScoreBytes bytes = encodeHighScores(table);
+  const std::string temporary = target + ".tmp";
+  // A stale one from a crash, or something planted there: never written through.
+  ::unlink(temporary.c_str());
+  int fd =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) return exists && writeInPlace(target, bytes);
+
+  bool written =
+      (!exists || ::fchmod(fd, old.st_mode & 07777) == 0) && writeAll(fd, bytes) && flushed(fd);
+  written = (::close(fd) == 0) && written;
+  if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
     return false;
   }
-  syncFolderOf(target);
-  return true;
-}
-
-bool loadHighScores() { return loadHighScoresFrom(kHighScoreFile, highScoreTable); }
-
-void saveHighScores() { saveHighScoresTo(kHighScoreFile, highScoreTable); }
-
-void resetHighScores() {
-  setDefaultHighScores(highScoreTable);
-  saveHighScores();
+  return syncFolderOf(target);
 }

@@ -24,17 +24,23 @@ struct HighScoreTable {
 
 extern HighScoreTable highScoreTable;
 
-// The file beside the program, read into and written from highScoreTable.
+// The player's high score file (see HighScoreLocation.h), read into and written from
+// highScoreTable. The reset starts from the table beside the program when the player's file
+// lives elsewhere, else from the defaults, and saves it.
 bool loadHighScores();
 void saveHighScores();
 void resetHighScores();
 
 // The same operations on any path and table, so a scratch file can stand in.
 // The load changes the table only when it returns true; the save returns whether the
-// new file is in place (the game itself ignores that, a failed save keeps the old file).
+// new file is on the disk (the game itself ignores that, a failed save keeps the old file).
 bool loadHighScoresFrom(const char* path, HighScoreTable& table);
 bool saveHighScoresTo(const char* path, const HighScoreTable& table);
 void setDefaultHighScores(HighScoreTable& table);
+
+// The flush every save waits for (fsync); tests put a stand-in here.
+using SyncFunction = int (*)(int fd);
+extern SyncFunction highScoreSync;
 
 // The 94-byte file image: nine little-endian entries and their wrapping checksum.
 using HighScoreBytes = std::array<uint8_t, kHighScoreFileBytes>;

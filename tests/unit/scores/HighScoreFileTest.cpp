@@ -5,37 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "ScoreFiles.h"
 #include "game/GameState.h"
 #include "scores/HighScoreTable.h"
 
 namespace {
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-Bytes defaultFile() {
-  Bytes bytes;
-  for (int entry = 0; entry < 9; ++entry)
-    bytes.insert(bytes.end(), {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
-  bytes.insert(bytes.end(), {0x1B, 0x00, 0x00, 0x00});
-  return bytes;
-}
-
-HighScoreTable defaults() {
-  HighScoreTable table{};
-  setDefaultHighScores(table);
-  return table;
-}
 
 // Something no load would produce, to see whether a failed load touched the table.
 HighScoreTable sentinelTable() {
@@ -45,54 +30,33 @@ HighScoreTable sentinelTable() {
   return table;
 }
 
-bool sameTable(const HighScoreTable& a, const HighScoreTable& b) {
-  for (int m = 0; m < kModes; ++m)
-    for (int r = 0; r < kRanks; ++r) {
-      const HighScoreEntry& x = a.entries[m][r];
-      const HighScoreEntry& y = b.entries[m][r];
-      if (x.score != y.score || std::memcmp(x.letters, y.letters, sizeof x.letters) != 0)
-        return false;
-    }
-  return true;
-}
-
 void putChecksum(Bytes& bytes, uint32_t sum) {
   for (int i = 0; i < 4; ++i) bytes[90 + i] = static_cast<uint8_t>(sum >> (8 * i));
 }
 
-class ScratchFolder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zeph-scores-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    file = folder + "/HIGHSCORE.DAT";
-  }
-  void TearDown() override {
-    chmod(folder.c_str(), 0755);
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  }
+HighScoreTable changedTable() {
+  HighScoreTable table = defaults();
+  table.entries[Score][0] = {{1, 2, 3}, 123456};
+  return table;
+}
 
-  void write(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-  }
-  Bytes read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  bool temporaryLeft() {
-    for (const auto& item : fs::directory_iterator(folder))
-      if (item.path().filename() != "HIGHSCORE.DAT") return true;
-    return false;
-  }
+const char* outcome(bool saved) { return saved ? "saved" : "failed"; }
 
-  std::string folder;
-  std::string file;
-};
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+bool anyTemporary(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    if (path.ends_with(".tmp")) return true;
+  return false;
+}
 }  // namespace
 
 // ---- The file image ------------------------------------------------------------------------
@@ -256,12 +220,30 @@ TEST_F(ScratchFolder, LoadFailsWithoutTouchingTheTableWhenTheFileCannotBeRead) {
   EXPECT_FALSE(loadHighScoresFrom(file.c_str(), table)) << "missing";
   ASSERT_TRUE(fs::create_directory(file));
   EXPECT_FALSE(loadHighScoresFrom(file.c_str(), table)) << "a folder of that name";
+  // A pipe with no writer would hold up a blocking open for ever.
+  const std::string pipe = folder + "/PIPE.DAT";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_FALSE(loadHighScoresFrom(pipe.c_str(), table)) << "a pipe";
   EXPECT_TRUE(sameTable(table, sentinelTable()));
 }
 
-// ---- Saving -------------------------------------------------------------------------------
+// ---- Saving, always as an ordinary user ----------------------------------------------------
 
-TEST_F(ScratchFolder, SaveWritesTheImageAndAnExtraByteFileComesBackAs94) {
+namespace {
+class Save : public ScratchFolder {
+ protected:
+  // The save run as the ordinary user, with the usual umask so a lost mode would show.
+  std::string save(const std::string& path, const HighScoreTable& table) {
+    return asPlayer([&] {
+      ::umask(022);
+      return std::string(outcome(saveHighScoresTo(path.c_str(), table)));
+    });
+  }
+  std::string save(const HighScoreTable& table) { return save(file, table); }
+};
+}  // namespace
+
+TEST_F(Save, WritesTheImageAndAnExtraByteFileComesBackAs94) {
   Bytes longer = defaultFile();
   longer.insert(longer.end(), 10, 0xAB);
   write(file, longer);
@@ -269,11 +251,11 @@ TEST_F(ScratchFolder, SaveWritesTheImageAndAnExtraByteFileComesBackAs94) {
   ASSERT_TRUE(loadHighScoresFrom(file.c_str(), table));
   table.entries[Collect][0] = {{7, 4, 11}, 1000};
 
-  EXPECT_TRUE(saveHighScoresTo(file.c_str(), table));
+  EXPECT_EQ(save(table), "saved");
   Bytes saved = read(file);
   ASSERT_EQ(saved.size(), 94u);
   EXPECT_EQ(Bytes(saved.begin() + 90, saved.end()), (Bytes{0x83, 0x08, 0x00, 0x00}));
-  EXPECT_FALSE(temporaryLeft());
+  EXPECT_FALSE(anyTemporary(listing()));
 
   HighScoreTable reloaded{};
   ASSERT_TRUE(loadHighScoresFrom(file.c_str(), reloaded));
@@ -281,72 +263,264 @@ TEST_F(ScratchFolder, SaveWritesTheImageAndAnExtraByteFileComesBackAs94) {
 }
 
 // The new file replaces the old one whole: a reader holding the old file still sees all of
-// it, which an in-place rewrite (truncate, then write) would not give.
-TEST_F(ScratchFolder, SaveOverAnExistingFileReplacesItWhole) {
+// it, which an in-place rewrite (truncate, then write) would not give. So a crash at any
+// point leaves the old file or the new one.
+TEST_F(Save, OverAnExistingFileReplacesItWhole) {
   write(file, defaultFile());
   int oldFile = open(file.c_str(), O_RDONLY);
   ASSERT_GE(oldFile, 0);
   write(file + ".tmp", Bytes(7, 0x55));  // left behind by an earlier crash
 
-  HighScoreTable table = defaults();
-  table.entries[Score][0].score = 123456;
-  EXPECT_TRUE(saveHighScoresTo(file.c_str(), table));
+  EXPECT_EQ(save(changedTable()), "saved");
 
   Bytes old(200);
   ssize_t got = pread(oldFile, old.data(), old.size(), 0);
   close(oldFile);
   old.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   EXPECT_EQ(old, defaultFile());
-  HighScoreBytes expected = encodeHighScores(table);
-  EXPECT_EQ(read(file), Bytes(expected.begin(), expected.end()));
-  EXPECT_FALSE(temporaryLeft());
+  EXPECT_EQ(read(file), imageOf(changedTable()));
+  EXPECT_FALSE(anyTemporary(listing()));
 }
 
-TEST_F(ScratchFolder, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
-  write(file, defaultFile());
-  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-  {
-    std::FILE* probe = std::fopen((folder + "/probe").c_str(), "wb");
-    if (probe) {
-      std::fclose(probe);
-      std::remove((folder + "/probe").c_str());
-      GTEST_SKIP() << "this user can write into a read-only folder (root?)";
+// Which folder and file permissions let a save through, how it writes, and the mode it leaves.
+TEST_F(Save, FollowsTheFolderAndFilePermissions) {
+  enum Way { Replaced, InPlace, Refused };
+  struct Case {
+    const char* name;
+    mode_t folderMode;
+    mode_t fileMode;  // 0: no file yet
+    Way way;
+    mode_t modeAfter;
+  };
+  const Case cases[] = {
+      {"writable folder, new file: the umask applies", 0755, 0, Replaced, 0644},
+      {"writable folder, file 0644", 0755, 0644, Replaced, 0644},
+      {"writable folder, group-writable file keeps its mode", 0755, 0666, Replaced, 0666},
+      {"writable folder, private file stays private", 0755, 0600, Replaced, 0600},
+      {"writable folder, read-only file is frozen", 0755, 0444, Refused, 0444},
+      {"shared folder, only the file writable: in place", 0555, 0644, InPlace, 0644},
+      {"shared folder, group-writable file: in place", 0555, 0664, InPlace, 0664},
+      {"read-only folder and file", 0555, 0444, Refused, 0444},
+      {"read-only folder, no file", 0555, 0, Refused, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    // The old file is longer than a table: whichever way it is written, 94 bytes remain.
+    Bytes old = defaultFile();
+    old.insert(old.end(), 6, 0xEE);
+    if (c.fileMode != 0) {
+      write(file, old);
+      ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
     }
+    ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+    const ino_t inodeBefore = inodeOf(file);
+
+    EXPECT_EQ(save(changedTable()), outcome(c.way != Refused));
+    if (c.way == Refused) {
+      EXPECT_EQ(read(file), c.fileMode != 0 ? old : Bytes{});
+    } else {
+      EXPECT_EQ(read(file), imageOf(changedTable()));
+      EXPECT_EQ(inodeOf(file) == inodeBefore, c.way == InPlace);
+    }
+    EXPECT_EQ(modeOf(file), c.modeAfter);
+    EXPECT_FALSE(anyTemporary(listing()));
   }
-  HighScoreTable table = defaults();
-  table.entries[Collect][1].score = 999;
-  EXPECT_FALSE(saveHighScoresTo(file.c_str(), table));
+}
+
+// Root passes every permission check; the missing write bits alone keep the table frozen.
+TEST_F(Save, ReadOnlyFileIsFrozenWhoeverSaves) {
+  write(file, defaultFile());
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  EXPECT_FALSE(saveHighScoresTo(file.c_str(), changedTable())) << "as this process's user";
   EXPECT_EQ(read(file), defaultFile());
-  EXPECT_FALSE(temporaryLeft());
-  EXPECT_EQ(table.entries[Collect][1].score, 999u);
+  EXPECT_EQ(modeOf(file), 0444u);
+  EXPECT_FALSE(anyTemporary(listing()));
+}
+
+// A score file that is a link is saved where it leads, and stays a link.
+TEST_F(Save, ThroughLinksWritesTheFileAtTheEndAndKeepsTheLinks) {
+  struct Link {
+    const char* at;  // relative to the scratch folder
+    const char* to;  // as stored in the link
+  };
+  struct Case {
+    const char* name;
+    std::vector<Link> links;
+    const char* existing;  // a file holding the default table, or nullptr
+    mode_t existingMode;
+    const char* savedAt;  // where the new table must end up, or nullptr when the save fails
+  };
+  const Case cases[] = {
+      {"an absolute link",
+       {{"HIGHSCORE.DAT", "@/elsewhere/real.dat"}},
+       "elsewhere/real.dat",
+       0644,
+       "elsewhere/real.dat"},
+      {"a chain of relative links, each read from its own folder",
+       {{"HIGHSCORE.DAT", "links/first"}, {"links/first", "../elsewhere/real.dat"}},
+       "elsewhere/real.dat",
+       0644,
+       "elsewhere/real.dat"},
+      {"a dangling link: its target is made",
+       {{"HIGHSCORE.DAT", "elsewhere/new.dat"}},
+       nullptr,
+       0,
+       "elsewhere/new.dat"},
+      {"a link to a read-only file",
+       {{"HIGHSCORE.DAT", "elsewhere/real.dat"}},
+       "elsewhere/real.dat",
+       0444,
+       nullptr},
+      {"a loop of links",
+       {{"HIGHSCORE.DAT", "links/a"}, {"links/a", "../HIGHSCORE.DAT"}},
+       nullptr,
+       0,
+       nullptr},
+      {"a dangling link into a missing folder",
+       {{"HIGHSCORE.DAT", "nowhere/new.dat"}},
+       nullptr,
+       0,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(fs::create_directory(folder + "/elsewhere"));
+    ASSERT_TRUE(fs::create_directory(folder + "/links"));
+    if (c.existing) {
+      write(folder + "/" + c.existing, defaultFile());
+      ASSERT_EQ(chmod((folder + "/" + c.existing).c_str(), c.existingMode), 0);
+    }
+    for (const Link& link : c.links) {
+      std::string to = link.to;
+      if (to.starts_with("@")) to = folder + to.substr(1);
+      ASSERT_EQ(symlink(to.c_str(), (folder + "/" + link.at).c_str()), 0);
+    }
+    const std::vector<std::string> before = listing();
+
+    EXPECT_EQ(save(changedTable()), outcome(c.savedAt != nullptr));
+    for (const Link& link : c.links)
+      EXPECT_TRUE(fs::is_symlink(folder + "/" + link.at)) << link.at << " is no longer a link";
+    if (c.savedAt) {
+      EXPECT_EQ(read(folder + "/" + c.savedAt), imageOf(changedTable()));
+      HighScoreTable throughLink{};
+      EXPECT_TRUE(loadHighScoresFrom(file.c_str(), throughLink));
+      EXPECT_TRUE(sameTable(throughLink, changedTable()));
+    } else if (c.existing) {
+      EXPECT_EQ(read(folder + "/" + c.existing), defaultFile());
+    }
+    std::vector<std::string> after = listing();
+    if (c.savedAt && !c.existing) std::erase(after, std::string(c.savedAt));
+    EXPECT_EQ(after, before) << "only the saved file may change the folder";
+  }
+}
+
+// Whatever stands at HIGHSCORE.DAT.tmp is removed, never written through.
+TEST_F(Save, AStaleOrPlantedTemporaryIsNeverWrittenThrough) {
+  const Bytes precious = {'k', 'e', 'e', 'p'};
+  // Paths are taken when planting: each case has a fresh scratch folder.
+  auto temporary = [&] { return file + ".tmp"; };
+  auto victim = [&] { return folder + "/precious.txt"; };
+  struct Case {
+    const char* name;
+    std::function<void()> plant;
+  };
+  const Case cases[] = {
+      {"a stale plain file", [&] { write(temporary(), Bytes(7, 0x55)); }},
+      {"a link to another file the player owns",
+       [&] { ASSERT_EQ(symlink(victim().c_str(), temporary().c_str()), 0); }},
+      {"a dangling link",
+       [&] { ASSERT_EQ(symlink((folder + "/made.txt").c_str(), temporary().c_str()), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    write(file, defaultFile());
+    write(victim(), precious);
+    c.plant();
+
+    EXPECT_EQ(save(changedTable()), "saved");
+    EXPECT_EQ(read(file), imageOf(changedTable()));
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(read(victim()), precious);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"HIGHSCORE.DAT", "precious.txt"}));
+  }
+}
+
+namespace {
+// A flush that fails with a chosen error for files or for folders.
+int fileSyncError = 0;
+int folderSyncError = 0;
+int failingSync(int fd) {
+  struct stat info {};
+  fstat(fd, &info);
+  int error = S_ISDIR(info.st_mode) ? folderSyncError : fileSyncError;
+  if (error == 0) return 0;
+  errno = error;
+  return -1;
+}
+}  // namespace
+
+TEST_F(Save, AFileSystemWithoutFlushStillSaves) {
+  struct Case {
+    const char* name;
+    mode_t folderMode;  // 0555 takes the in-place way
+    int fileError;
+    int folderError;
+    bool saved;
+    bool newTableInPlace;
+  };
+  const Case cases[] = {
+      {"file flush EINVAL", 0755, EINVAL, 0, true, true},
+      {"file flush ENOTSUP", 0755, ENOTSUP, 0, true, true},
+      {"folder flush EINVAL", 0755, 0, EINVAL, true, true},
+      {"folder flush ENOTSUP", 0755, 0, ENOTSUP, true, true},
+      {"in place, flush EINVAL", 0555, EINVAL, 0, true, true},
+      {"file flush EIO: the old file stays", 0755, EIO, 0, false, false},
+      {"folder flush EIO: renamed but not known to be on the disk", 0755, 0, EIO, false, true},
+      {"in place, flush EIO", 0555, EIO, 0, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    write(file, defaultFile());
+    ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+    std::string result = asPlayer([&] {
+      fileSyncError = c.fileError;
+      folderSyncError = c.folderError;
+      highScoreSync = failingSync;
+      return std::string(outcome(saveHighScoresTo(file.c_str(), changedTable())));
+    });
+    EXPECT_EQ(result, outcome(c.saved));
+    EXPECT_EQ(read(file), c.newTableInPlace ? imageOf(changedTable()) : defaultFile());
+    EXPECT_FALSE(anyTemporary(listing()));
+  }
 }
 
 // A disk that fills up halfway through the save: the write is refused past 50 bytes.
-TEST_F(ScratchFolder, SaveThatRunsOutOfSpaceKeepsTheOldFile) {
+TEST_F(Save, ThatRunsOutOfSpaceKeepsTheOldFile) {
   write(file, defaultFile());
-  HighScoreTable table = defaults();
-  table.entries[TimeAttack][0].score = 77;
-
-  rlimit previous{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = previous;
-  small.rlim_cur = 50;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool saved = saveHighScoresTo(file.c_str(), table);
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, previousHandler);
-
-  EXPECT_FALSE(saved);
+  std::string result = asPlayer([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small{50, 50};
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return std::string("no limit");
+    return std::string(outcome(saveHighScoresTo(file.c_str(), changedTable())));
+  });
+  EXPECT_EQ(result, "failed");
   EXPECT_EQ(read(file), defaultFile());
-  EXPECT_FALSE(temporaryLeft());
+  EXPECT_FALSE(anyTemporary(listing()));
 }
 
-TEST_F(ScratchFolder, SaveOntoAFolderOfThatNameFailsAndCleansUp) {
+TEST_F(Save, OntoAFolderOfThatNameFailsAndCleansUp) {
   ASSERT_TRUE(fs::create_directory(file));
-  EXPECT_FALSE(saveHighScoresTo(file.c_str(), defaults()));
+  EXPECT_EQ(save(defaults()), "failed");
   EXPECT_TRUE(fs::is_directory(file));
-  EXPECT_FALSE(temporaryLeft());
+  EXPECT_EQ(listing(), std::vector<std::string>{"HIGHSCORE.DAT"});
 }
 
 // ---- The game's own operations on HIGHSCORE.DAT in the working directory --------------------
