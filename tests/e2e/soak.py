@@ -31,6 +31,8 @@ SAMPLE_SECONDS = 0.25
 # Window at the display's corner; a full-screen 640x480 mode is centred on the 1024x768 display.
 ORIGINS = ((0, 0), (192, 144))
 KEYS_IN_GAME = ["Left", "Right", "Up", "Down", "space", "space", "space"]
+# Share of runs that choose full screen on the options screen.
+FULL_SCREEN_SHARE = 0.3
 
 
 class SoakFailure(Exception):
@@ -182,7 +184,7 @@ class Player:
             if key in ("Up", "Down"):
                 row ^= 1
             self.press(key)
-        full_screen = self.rng.random() < 0.15
+        full_screen = self.rng.random() < FULL_SCREEN_SHARE
         if row != (0 if full_screen else 1):
             self.press("Down")
         self.count("full screen" if full_screen else "window")
