@@ -1,6 +1,6 @@
 // Checks of the generated effects and music as the game hears them, decoded by SDL_mixer:
-// every file under its exact name, audible, unclipped, of the right length, and every
-// music track a loop without a gap or a click at its seam.
+// every file under its exact name, audible, unclipped, of the right length, every music
+// track a loop without a gap or a click at its seam, and the mix of effects over music.
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "audio/SoundLibrary.h"
 
 namespace {
 
@@ -284,6 +287,166 @@ TEST(SeamCheck, PassesAContinuousLoopAndCatchesAClickOrAGap) {
       {"encoder delay left as silence", sineLoop(kRate, 440, 1105), false},
   };
   for (const Case& c : cases) EXPECT_EQ(isSeamless(measureSeam(c.pcm)), c.seamless) << c.what;
+}
+
+// The mix as the player hears it. The level of a stretch of sound is the RMS of its samples
+// over both channels in dB relative to full scale (dBFS: a full-scale square wave is 0 dBFS,
+// a full-scale sine -3 dBFS), taken over windows of 100 ms, about the span over which the
+// ear sums loudness.
+constexpr std::size_t kWindowFrames = kRate / 10;
+// Every effect's loudest 100 ms stands this far above the loud passages of the loudest
+// track (their 90th percentile), so that a laser is never masked by the music.
+constexpr double kEffectOverMusicDb = 6.0;
+// The music stays clearly audible in the menus, where it plays alone: the loud passages of
+// even the quietest track reach -28 dBFS. That is 16 dB under the effects' common level of
+// -12 dBFS, about conversation level when the effects are set comfortably loud; much lower
+// and the menus would sound all but silent.
+constexpr double kMusicFloorDbfs = -28.0;
+
+double toDbfs(double level) { return 20.0 * std::log10(std::max(level, 1e-6)); }
+
+// The level of every 100 ms window starting `hop` frames apart, in dBFS; a sound shorter
+// than one window is measured whole.
+std::vector<double> windowLevels(const Pcm& pcm, std::size_t hop) {
+  const std::size_t frames = pcm.frames();
+  if (frames <= kWindowFrames) return {toDbfs(rms(pcm, 0, frames))};
+  std::vector<double> levels;
+  for (std::size_t first = 0; first + kWindowFrames <= frames; first += hop)
+    levels.push_back(toDbfs(rms(pcm, first, first + kWindowFrames)));
+  return levels;
+}
+
+// The loudest 100 ms anywhere in the sound: windows every 10 ms, so that a burst that
+// straddles two back-to-back windows is not split in half.
+double loudestWindow(const Pcm& pcm) {
+  const auto levels = windowLevels(pcm, kRate / 100);
+  return *std::max_element(levels.begin(), levels.end());
+}
+
+// The value that `fraction` of the levels lie at or below (nearest rank).
+double percentile(std::vector<double> levels, double fraction) {
+  std::sort(levels.begin(), levels.end());
+  const auto rank = static_cast<std::size_t>(std::ceil(fraction * double(levels.size())));
+  return levels[std::clamp<std::size_t>(rank, 1, levels.size()) - 1];
+}
+
+// The loud passages of a track: the 90th percentile of its back-to-back 100 ms windows.
+double loudPassages(const Pcm& pcm) { return percentile(windowLevels(pcm, kWindowFrames), 0.9); }
+
+Pcm constantTone(double seconds, double amplitude, bool square, std::size_t silentFrames = 0) {
+  Pcm pcm;
+  const auto frames = static_cast<std::size_t>(seconds * kRate);
+  for (std::size_t i = 0; i < silentFrames + frames; ++i) {
+    double v = 0;
+    if (i >= silentFrames) {
+      double wave = std::sin(2 * std::numbers::pi * 441.0 * double(i) / kRate);
+      v = square ? (wave >= 0 ? amplitude : -amplitude) : amplitude * wave;
+    }
+    auto s = static_cast<int16_t>(std::lround(v * 32767));
+    pcm.samples.push_back(s);
+    pcm.samples.push_back(s);
+  }
+  return pcm;
+}
+
+Pcm joined(std::vector<Pcm> parts) {
+  Pcm all;
+  for (const Pcm& part : parts)
+    all.samples.insert(all.samples.end(), part.samples.begin(), part.samples.end());
+  return all;
+}
+
+TEST(MixMeasure, LevelsInDbfsLoudestWindowAndPercentile) {
+  struct Case {
+    const char* what;
+    Pcm pcm;
+    double loudest;
+    double loudPassages;
+  };
+  // Ten windows of a half-scale square (-6 dBFS) after ninety of a quarter-scale one.
+  Pcm mostlyQuiet = joined({constantTone(9.0, 0.25, true), constantTone(1.0, 0.5, true)});
+  const Case cases[] = {
+      {"full-scale square", constantTone(0.5, 1.0, true), 0.0, 0.0},
+      {"half-scale sine", constantTone(0.5, 0.5, false), -9.03, -9.03},
+      {"a sound shorter than a window, measured whole", constantTone(0.05, 0.5, true), -6.02,
+       -6.02},
+      // 100 ms of sound that begins 50 ms into the second window.
+      {"a burst across two windows", constantTone(0.1, 0.5, true, kWindowFrames + kRate / 20),
+       -6.02, -9.03},
+      {"loud tenth of a track", mostlyQuiet, -6.02, -12.04},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NEAR(loudestWindow(c.pcm), c.loudest, 0.05) << c.what;
+    EXPECT_NEAR(loudPassages(c.pcm), c.loudPassages, 0.05) << c.what;
+  }
+  EXPECT_EQ(percentile({5, 1, 4, 2, 3, 10, 9, 8, 7, 6}, 0.9), 9);
+  EXPECT_EQ(percentile({-20}, 0.9), -20);
+}
+
+// The gains the game mixes with, 1 meaning as decoded: for an effect SDL_mixer's chunk,
+// channel and master volumes; for a track its music volume.
+struct PlaybackGains {
+  double effect = 0;
+  double music = 0;
+};
+
+// Plays an effect and a track through the game's own sound layer and reads back the
+// volumes SDL_mixer was left to mix them with.
+std::optional<PlaybackGains> gainsTheGamePlaysWith() {
+  SdlAudio::close();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::optional<PlaybackGains> gains;
+  if (FSOUND_Init(kRate, 32, 0)) {
+    FSOUND_SAMPLE* laser =
+        FSOUND_Sample_Load(FSOUND_FREE, gameFile("Laser.wav").c_str(), FSOUND_2D, 0, 0);
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, laser);
+    FSOUND_STREAM* title =
+        FSOUND_Stream_Open(gameFile("TITLE.MP3").c_str(),
+                           FSOUND_LOOP_NORMAL | FSOUND_16BITS | FSOUND_MONO | FSOUND_SIGNED, 0, 0);
+    const int musicChannel = FSOUND_Stream_Play(FSOUND_FREE, title);
+    if (channel >= 0 && musicChannel >= 0 && Mix_GetChunk(channel)) {
+      const double full = MIX_MAX_VOLUME;
+      gains = PlaybackGains{Mix_GetChunk(channel)->volume / full * Mix_Volume(channel, -1) / full *
+                                Mix_MasterVolume(-1) / full,
+                            Mix_VolumeMusic(-1) / full};
+    }
+    FSOUND_Close();
+  }
+  Mix_Init(MIX_INIT_MP3);
+  SdlAudio::open("dummy");
+  return gains;
+}
+
+TEST(Mix, EveryEffectStandsAboveTheLoudestTrackAndTheMusicStaysAudible) {
+  const auto gains = gainsTheGamePlaysWith();
+  ASSERT_TRUE(gains) << "the game's sound layer played nothing: " << Mix_GetError();
+  std::printf("run-time gains: effects %.3f, music %.3f\n", gains->effect, gains->music);
+  ASSERT_GT(gains->effect, 0.0);
+  ASSERT_GT(gains->music, 0.0);
+  const double effectGainDb = toDbfs(gains->effect);
+  const double musicGainDb = toDbfs(gains->music);
+
+  std::string loudestTrack, quietestTrack;
+  double loudestDb = -1e9, quietestDb = 1e9;
+  for (const char* name : kTracks) {
+    auto pcm = decode(name);
+    ASSERT_TRUE(pcm) << name;
+    const double level = loudPassages(*pcm) + musicGainDb;
+    std::printf("%-13s 90th percentile of 100 ms levels %6.1f dBFS\n", name, level);
+    if (level > loudestDb) loudestDb = level, loudestTrack = name;
+    if (level < quietestDb) quietestDb = level, quietestTrack = name;
+  }
+  for (const char* name : kEffects) {
+    auto pcm = decode(name);
+    ASSERT_TRUE(pcm) << name;
+    const double level = loudestWindow(*pcm) + effectGainDb;
+    const double margin = level - loudestDb;
+    std::printf("%-13s loudest 100 ms %6.1f dBFS, %+5.1f dB over %s\n", name, level, margin,
+                loudestTrack.c_str());
+    EXPECT_GE(margin, kEffectOverMusicDb) << name << " (" << level << " dBFS) is masked by "
+                                          << loudestTrack << " (" << loudestDb << " dBFS)";
+  }
+  EXPECT_GE(quietestDb, kMusicFloorDbfs) << quietestTrack << " is too quiet to be heard";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Checks of the music generator's sequencer: the notation the songs are written in, the
-// harmony it derives, and the loop renderer's seam, loudness and note hold.
+// harmony it derives, the loop renderer's seam, loudness and note hold, and the leveller
+// that gives every effect the same loudness.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -274,6 +275,66 @@ TEST(RenderLoop, ReachesTheLoudnessUnlessThePeakWouldPassTheCeiling) {
   auto capped = music::renderLoop(song, 0.9f, 0.5f);
   EXPECT_NEAR(synth::peakOf(capped), 0.5f, 1e-4);
   EXPECT_LT(rmsOf(capped, 0, 2), 0.9);
+}
+
+// A 441 Hz sine of `amplitude` for half a second, with `spike` samples at full scale on top
+// at its start (the sharp attack of a zap).
+std::vector<float> sineWithSpike(float amplitude, int spike) {
+  std::vector<float> mono(synth::kSampleRate / 2);
+  for (std::size_t i = 0; i < mono.size(); ++i)
+    mono[i] = amplitude *
+              static_cast<float>(std::sin(2 * synth::kPi * 441.0 * double(i) / synth::kSampleRate));
+  for (int i = 0; i < spike; ++i) mono[static_cast<std::size_t>(100 + i)] = i % 2 ? -1.0f : 1.0f;
+  return mono;
+}
+
+TEST(LevelTo, ReachesTheLoudnessAndRoundsOffOnlyWhatWouldPassTheCeiling) {
+  constexpr std::size_t kWindow = synth::kSampleRate / 10;
+  struct Case {
+    const char* what;
+    std::vector<float> mono;
+    bool shapeKept;  // scaled only: no sample went through the knee
+  };
+  const Case cases[] = {
+      {"a quiet sine is turned up", sineWithSpike(0.05f, 0), true},
+      {"a loud sine is turned down", sineWithSpike(0.8f, 0), true},
+      {"a spike over a quiet body is rounded off", sineWithSpike(0.05f, 40), false},
+  };
+  for (const Case& c : cases) {
+    std::vector<float> levelled = c.mono;
+    synth::levelTo(levelled, kWindow, 0.25f, 0.9f);
+    EXPECT_NEAR(synth::loudestWindowRms(levelled, kWindow), 0.25f, 0.0025f) << c.what;
+    EXPECT_LE(synth::peakOf(levelled), 0.9f) << c.what;
+    const float ratio = levelled[5000] / c.mono[5000];
+    bool scaled = true;
+    for (std::size_t i = 0; i < c.mono.size(); ++i)
+      scaled = scaled && std::fabs(levelled[i] - ratio * c.mono[i]) < 1e-4f;
+    EXPECT_EQ(scaled, c.shapeKept) << c.what;
+  }
+}
+
+TEST(LevelTo, LeavesSilenceAndStopsOnASoundTooPeakyToGetThere) {
+  std::vector<float> silent(1000, 0.0f);
+  synth::levelTo(silent, 441, 0.25f, 0.9f);
+  EXPECT_EQ(synth::peakOf(silent), 0.0f);
+
+  // One click in a second of silence cannot reach the loudness under the ceiling.
+  std::vector<float> click(synth::kSampleRate, 0.0f);
+  click[500] = 0.01f;
+  synth::levelTo(click, 4410, 0.25f, 0.9f);
+  EXPECT_GT(synth::peakOf(click), 0.45f);
+  EXPECT_LE(synth::peakOf(click), 0.9f);
+  EXPECT_TRUE(std::isfinite(click[500]));
+}
+
+TEST(LoudestWindowRms, FindsTheLoudestStretchWhereverItStarts) {
+  std::vector<float> mono(10000, 0.0f);
+  for (std::size_t i = 7000; i < 8000; ++i) mono[i] = 0.5f;
+  EXPECT_NEAR(synth::loudestWindowRms(mono, 1000), 0.5f, 1e-5f);
+  EXPECT_NEAR(synth::loudestWindowRms(mono, 2000), 0.5f / std::sqrt(2.0f), 1e-5f);
+  // Shorter than the window: measured whole.
+  EXPECT_NEAR(synth::loudestWindowRms(std::vector<float>(10, 0.3f), 1000), 0.3f, 1e-5f);
+  EXPECT_EQ(synth::loudestWindowRms({}, 1000), 0.0f);
 }
 
 TEST(Songs, AllNineComposeCleanlyAndSpeedUpLevelByLevel) {

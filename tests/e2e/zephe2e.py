@@ -138,6 +138,20 @@ def same_colour(a, b, tolerance=12):
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
 
+def picture_shown(shot, bitmap, sx, sy, w, h, dx, dy):
+    """Share of the picture's opaque pixels (magenta is the mask) that the frame shows at
+    (dx, dy): near 1 when that part of the picture is on screen."""
+    hits = total = 0
+    for y in range(0, h, 2):
+        for x in range(0, w, 2):
+            pixel = bitmap.pixel(sx + x, sy + y)
+            if pixel == (255, 0, 255):
+                continue
+            total += 1
+            hits += same_colour(shot.pixel(dx + x, dy + y), pixel)
+    return hits / max(total, 1)
+
+
 class Game:
     """One run of zeph in a private copy of the game folder."""
 

@@ -16,6 +16,11 @@ using synth::Tone;
 using synth::Wave;
 
 constexpr int kRate = synth::kSampleRate;
+// Every effect is as loud as every other: its loudest 100 ms reach -12 dBFS RMS, well above
+// the music (GenerateAudio.cpp), with its peaks kept under 0.9 of full scale.
+constexpr std::size_t kLoudnessWindow = kRate / 10;
+constexpr float kEffectLoudness = 0.25f;
+constexpr float kEffectCeiling = 0.9f;
 
 std::vector<float> silence(double seconds) {
   return std::vector<float>(static_cast<std::size_t>(seconds * kRate), 0.0f);
@@ -43,15 +48,15 @@ void echo(std::vector<float>& out, double delaySeconds, float gain, int repeats)
 }
 
 // A two-millisecond fade in and a ten-millisecond fade out, so that the sample neither
-// starts nor ends on a step, which the ear hears as a click.
-void finish(std::vector<float>& out, float peak) {
+// starts nor ends on a step, which the ear hears as a click; then the common loudness.
+void finish(std::vector<float>& out) {
   const std::size_t fadeIn = std::min<std::size_t>(out.size(), kRate / 500);
   for (std::size_t i = 0; i < fadeIn; ++i)
     out[i] *= static_cast<float>(i) / static_cast<float>(fadeIn);
   const std::size_t fadeOut = std::min<std::size_t>(out.size(), kRate / 100);
   for (std::size_t i = 0; i < fadeOut; ++i)
     out[out.size() - 1 - i] *= static_cast<float>(i) / static_cast<float>(fadeOut);
-  synth::normalize(out, peak);
+  synth::levelTo(out, kLoudnessWindow, kEffectLoudness, kEffectCeiling);
 }
 
 // A plucked chime: a bright pulse that dies fast over a round sine body and a bell partial.
@@ -69,7 +74,7 @@ std::vector<float> block(double midi) {
   auto out = silence(0.6);
   chime(out, 0, midi, 1.0);
   echo(out, 0.085, 0.22, 1);
-  finish(out, 0.7f);
+  finish(out);
   return out;
 }
 
@@ -103,7 +108,7 @@ std::vector<float> combo(bool big) {
     at(out, top, sparkle);
   }
   echo(out, 0.11, 0.25, 1);
-  finish(out, big ? 0.8f : 0.75f);
+  finish(out);
   return out;
 }
 
@@ -132,7 +137,7 @@ std::vector<float> levelUp() {
   at(out, t, third);
   at(out, t, make(Wave::Triangle, 57, 0.45, {0.003, 0.3, 0.6, 0.15}, 0.4));
   echo(out, 0.1, 0.2, 1);
-  finish(out, 0.75f);
+  finish(out);
   return out;
 }
 
@@ -141,7 +146,7 @@ std::vector<float> level() {
   chime(out, 0.0, 88, 1.0);
   chime(out, 0.16, 81, 1.0);
   echo(out, 0.12, 0.2, 1);
-  finish(out, 0.6f);
+  finish(out);
   return out;
 }
 
@@ -167,7 +172,7 @@ std::vector<float> death() {
   crunch.frequency = 6000;
   at(out, 0, crunch);
   synth::lowpass(out, 7000);
-  finish(out, 0.8f);
+  finish(out);
   return out;
 }
 
@@ -189,7 +194,7 @@ std::vector<float> laser() {
   click.frequency = 40000;
   at(out, 0, click);
   echo(out, 0.06, 0.25, 1);
-  finish(out, 0.6f);
+  finish(out);
   return out;
 }
 
@@ -222,7 +227,7 @@ std::vector<float> highscore() {
   synth::addDrum(out, static_cast<std::size_t>(2 * stab * kRate), synth::Drum::Snare, 0.3);
   synth::addDrum(out, static_cast<std::size_t>(hold * kRate), synth::Drum::Kick, 0.6);
   echo(out, 0.13, 0.18, 1);
-  finish(out, 0.8f);
+  finish(out);
   return out;
 }
 
@@ -252,7 +257,7 @@ std::vector<float> hsMenu() {
   chime(out, 0.4, 83, 0.7);
   chime(out, 0.5, 86, 0.8);
   echo(out, 0.12, 0.25, 2);
-  finish(out, 0.7f);
+  finish(out);
   return out;
 }
 
@@ -267,7 +272,7 @@ std::vector<float> readyGo() {
   go.vibratoDelay = 0.1;
   at(out, 1.0, go);
   at(out, 1.0, make(Wave::Sine, 81, 0.28, {0.003, 0.25, 0.75, 0.08}, 0.3));
-  finish(out, 0.7f);
+  finish(out);
   return out;
 }
 

@@ -12,8 +12,9 @@
 #include "Songs.h"
 
 namespace {
-// Every track equally loud, with room left for the effects on top.
-constexpr float kMusicLoudness = 0.13f;
+// Every track equally loud (RMS -22.5 dBFS), low enough that every effect, at -12 dBFS over
+// its loudest 100 ms (Effects.cpp), stands clear of the music's loud passages.
+constexpr float kMusicLoudness = 0.075f;
 constexpr float kMusicCeiling = 0.7f;
 constexpr unsigned kThreads = 2;
 }  // namespace

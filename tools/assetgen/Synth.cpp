@@ -155,6 +155,48 @@ void normalize(std::vector<float>& samples, float peak) {
   for (float& s : samples) s *= gain;
 }
 
+float loudestWindowRms(const std::vector<float>& samples, std::size_t window) {
+  window = std::min(window, samples.size());
+  if (window == 0) return 0;
+  double sum = 0;
+  for (std::size_t i = 0; i < window; ++i) sum += double(samples[i]) * samples[i];
+  double most = sum;
+  for (std::size_t i = window; i < samples.size(); ++i) {
+    sum += double(samples[i]) * samples[i] - double(samples[i - window]) * samples[i - window];
+    most = std::max(most, sum);
+  }
+  return static_cast<float>(std::sqrt(std::max(most, 0.0) / double(window)));
+}
+
+void levelTo(std::vector<float>& samples, std::size_t window, float loudness, float ceiling) {
+  const float start = loudestWindowRms(samples, window);
+  if (start <= 0 || loudness <= 0 || ceiling <= 0) return;
+  const double knee = 0.5 * ceiling;
+  const double room = ceiling - knee;
+  auto shaped = [&](double gain) {
+    std::vector<float> out(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      double x = samples[i] * gain;
+      double size = std::fabs(x);
+      if (size > knee) size = knee + room * std::tanh((size - knee) / room);
+      out[i] = static_cast<float>(std::copysign(size, x));
+    }
+    return out;
+  };
+  // The knee takes off some loudness as it rounds the peaks: a few rounds of making up for
+  // it, with a bound on the gain for a sound too peaky to get there.
+  const double first = loudness / start;
+  double gain = first;
+  std::vector<float> out = shaped(gain);
+  for (int round = 0; round < 8; ++round) {
+    const float reached = loudestWindowRms(out, window);
+    if (std::fabs(reached / loudness - 1.0f) < 0.005f) break;
+    gain = std::min(gain * loudness / reached, 4 * first);
+    out = shaped(gain);
+  }
+  samples = std::move(out);
+}
+
 double drumDuration(Drum drum) {
   switch (drum) {
     case Drum::Kick:

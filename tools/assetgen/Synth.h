@@ -64,6 +64,13 @@ void highpass(std::vector<float>& samples, double cutoffHz);
 float peakOf(const std::vector<float>& samples);
 // Scales the buffer so that its peak becomes `peak`; silence stays silence.
 void normalize(std::vector<float>& samples, float peak);
+// RMS of the loudest `window` samples in a row (the whole buffer when it is shorter).
+float loudestWindowRms(const std::vector<float>& samples, std::size_t window);
+// Scales the buffer so that its loudest `window` samples reach the RMS `loudness`. Peaks
+// that would pass `ceiling` are rounded off by a soft knee from half the ceiling up instead
+// of the whole sound being turned down; the result never passes the ceiling. Silence stays
+// silence.
+void levelTo(std::vector<float>& samples, std::size_t window, float loudness, float ceiling);
 
 enum class Drum { Kick, Snare, ClosedHat, OpenHat, Crash, TomHigh, TomLow, Clap };
 
