@@ -2,7 +2,7 @@
 
 import time
 
-from zephe2e import Game, run_tests, same_colour
+from zephe2e import Game, picture_shown, run_tests, same_colour
 
 DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
 AUDIBLE = 300  # RMS of 16-bit samples; digital silence is 0
@@ -127,19 +127,6 @@ def block_colour(game, shot, row, column):
         scores.append(hits / max(total, 1))
     best = max(range(4), key=lambda c: scores[c])
     return best if scores[best] > 0.8 else None
-
-
-def picture_shown(shot, bitmap, sx, sy, w, h, dx, dy):
-    """Share of the picture's opaque pixels that the frame shows at (dx, dy)."""
-    hits = total = 0
-    for y in range(0, h, 2):
-        for x in range(0, w, 2):
-            pixel = bitmap.pixel(sx + x, sy + y)
-            if pixel == (255, 0, 255):
-                continue
-            total += 1
-            hits += same_colour(shot.pixel(dx + x, dy + y), pixel)
-    return hits / max(total, 1)
 
 
 def test_a_timeattack_lost_to_wrong_shots_opens_the_viewer_on_its_page(game_dir):
