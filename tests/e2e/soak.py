@@ -7,15 +7,13 @@ valid table and that no message box appeared. The seed makes the key sequence re
 import argparse
 import os
 import random
-import struct
 import subprocess
 import sys
 import threading
 import time
 
-from zephe2e import Game, Screenshot, picture_shown, same_colour
-
-DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
+from zephe2e import (DEFAULT_TABLE, Game, Screenshot, picture_shown, same_colour, table_bytes,
+                     table_entries)
 
 # Memory is left to settle for this long after the window opens: the first menu, the first
 # game and the first track allocate what later visits reuse (pictures, mixer buffers, the
@@ -46,15 +44,10 @@ def check_table(data):
         return "HIGHSCORE.DAT is missing"
     if len(data) != 94:
         return "HIGHSCORE.DAT holds %d bytes, not 94" % len(data)
-    total = 0
-    entries = []
-    for k in range(9):
-        a, b, c, score = struct.unpack_from("<hhhI", data, 10 * k)
-        total += 7 * (a + b + c) + k // 3 + 2 * score
-        entries.append(((a, b, c), score))
-    stored, = struct.unpack_from("<I", data, 90)
-    if stored != total % 2 ** 32:
-        return "HIGHSCORE.DAT checksum %d, its entries sum to %d" % (stored, total % 2 ** 32)
+    entries = table_entries(data)
+    expected = table_bytes(entries)
+    if data != expected:
+        return "HIGHSCORE.DAT checksum %r, its entries sum to %r" % (data[90:], expected[90:])
     for k, (letters, _) in enumerate(entries):
         if not all(0 <= letter <= 26 for letter in letters):
             return "HIGHSCORE.DAT entry %d has letters %r outside 0..26" % (k, letters)

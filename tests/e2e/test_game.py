@@ -2,9 +2,8 @@
 
 import time
 
-from zephe2e import Game, picture_shown, run_tests, same_colour
+from zephe2e import DEFAULT_TABLE, Game, picture_shown, run_tests, same_colour
 
-DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
 AUDIBLE = 300  # RMS of 16-bit samples; digital silence is 0
 SILENT = 30
 

@@ -1,22 +1,11 @@
 """The front end through the real program: options, menu, initials entry, saved table."""
 
-import struct
 import time
 
-from zephe2e import Game, run_tests, same_colour
-from test_game import DEFAULT_TABLE, check, choose, picture_shown, to_menu
+from zephe2e import DEFAULT_TABLE, Game, picture_shown, run_tests, same_colour, table_bytes
+from test_game import check, choose, to_menu
 
 WHITE = (255, 255, 255)
-
-
-def table_bytes(entries):
-    """HIGHSCORE.DAT for nine (letters, score) entries in file order."""
-    data = b""
-    total = 0
-    for k, (letters, score) in enumerate(entries):
-        data += struct.pack("<hhhI", *letters, score)
-        total += 7 * sum(letters) + k // 3 + 2 * score
-    return data + struct.pack("<I", total % 2**32)
 
 
 def white_in(shot, x0, y0, x1, y1):

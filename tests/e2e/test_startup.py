@@ -4,9 +4,7 @@ import os
 import signal
 import struct
 
-from zephe2e import Game, run_tests, text_pixels
-
-DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
+from zephe2e import DEFAULT_TABLE, Game, run_tests, text_pixels
 
 
 def assert_equal(actual, expected, what):

@@ -133,6 +133,26 @@ def text_pixels(text, x, y):
     return pixels
 
 
+# HIGHSCORE.DAT with the default tables: nine entries "..." scoring 1, and their checksum.
+DEFAULT_TABLE = bytes([0, 0, 0, 0, 0, 0, 1, 0, 0, 0]) * 9 + bytes([0x1B, 0, 0, 0])
+
+
+def table_bytes(entries):
+    """HIGHSCORE.DAT for nine (letters, score) entries in file order."""
+    data = b""
+    total = 0
+    for k, (letters, score) in enumerate(entries):
+        data += struct.pack("<hhhI", *letters, score)
+        total += 7 * sum(letters) + k // 3 + 2 * score
+    return data + struct.pack("<I", total % 2**32)
+
+
+def table_entries(data):
+    """The nine (letters, score) entries of a HIGHSCORE.DAT image, in file order."""
+    return [(struct.unpack_from("<hhh", data, 10 * k),
+             struct.unpack_from("<I", data, 10 * k + 6)[0]) for k in range(9)]
+
+
 def same_colour(a, b, tolerance=12):
     """Equal within what the 16-bit frame keeps of a colour."""
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))

@@ -18,9 +18,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
-from zephe2e import Game, run_tests  # noqa: E402
-from test_game import DEFAULT_TABLE  # noqa: E402
-from test_screens import table_bytes  # noqa: E402
+from zephe2e import DEFAULT_TABLE, Game, run_tests, table_bytes, table_entries  # noqa: E402
 
 SOURCE = os.path.abspath(os.path.join(HERE, "..", ".."))
 APP_ID = "io.github.zephgame.zeph"
@@ -82,9 +80,7 @@ def valid_score_file(data):
     """94 bytes whose stored checksum is the one the game computes for the nine entries."""
     if data is None or len(data) != 94:
         return False
-    entries = [(struct.unpack_from("<hhh", data, 10 * k),
-                struct.unpack_from("<I", data, 10 * k + 6)[0]) for k in range(9)]
-    return table_bytes(entries) == data
+    return table_bytes(table_entries(data)) == data
 
 
 # --- PNG, read back to the pixels --------------------------------------------------------------

@@ -148,13 +148,6 @@ float peakOf(const std::vector<float>& samples) {
   return peak;
 }
 
-void normalize(std::vector<float>& samples, float peak) {
-  float current = peakOf(samples);
-  if (current <= 0) return;
-  float gain = peak / current;
-  for (float& s : samples) s *= gain;
-}
-
 float loudestWindowRms(const std::vector<float>& samples, std::size_t window) {
   window = std::min(window, samples.size());
   if (window == 0) return 0;

@@ -62,8 +62,6 @@ void highpass(std::vector<float>& samples, double cutoffHz);
 
 // Largest absolute sample value.
 float peakOf(const std::vector<float>& samples);
-// Scales the buffer so that its peak becomes `peak`; silence stays silence.
-void normalize(std::vector<float>& samples, float peak);
 // RMS of the loudest `window` samples in a row (the whole buffer when it is shorter).
 float loudestWindowRms(const std::vector<float>& samples, std::size_t window);
 // Scales the buffer so that its loudest `window` samples reach the RMS `loudness`. Peaks
