@@ -1,4 +1,5 @@
-// SIGINT/SIGTERM only raise a flag; every screen loop then leaves through its normal path.
+// SIGINT, SIGTERM and SIGHUP only raise a flag; every screen loop then leaves through its normal
+// path.
 #pragma once
 
 void installQuitHandler();

@@ -1,6 +1,5 @@
 // The three best scores of each game mode, and the HIGHSCORE.DAT file that keeps them.
 #pragma once
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,29 +25,16 @@ extern HighScoreTable highScoreTable;
 
 // The player's high score file (see HighScoreLocation.h), read into and written from
 // highScoreTable. The reset starts from the table beside the program when the player's file
-// lives elsewhere, else from the defaults, and saves it.
+// lives elsewhere, else from the defaults, and saves it. A save merges this run's new entries
+// into the file as other copies of the game left it, and tells stderr when it fails.
 bool loadHighScores();
 void saveHighScores();
 void resetHighScores();
+// Places a new entry in highScoreTable and saves at once, so a lost session keeps it.
+void recordHighScore(int mode, int rank, uint32_t score, const int16_t letters[kLetters]);
 
-// The same operations on any path and table, so a scratch file can stand in.
-// The load changes the table only when it returns true; the save returns whether the
-// new file is on the disk (the game itself ignores that, a failed save keeps the old file).
-bool loadHighScoresFrom(const char* path, HighScoreTable& table);
-bool saveHighScoresTo(const char* path, const HighScoreTable& table);
 void setDefaultHighScores(HighScoreTable& table);
-
-// The flush every save waits for (fsync); tests put a stand-in here.
-using SyncFunction = int (*)(int fd);
-extern SyncFunction highScoreSync;
-
-// The 94-byte file image: nine little-endian entries and their wrapping checksum.
-using HighScoreBytes = std::array<uint8_t, kHighScoreFileBytes>;
 uint32_t highScoreChecksum(const HighScoreTable& table);
-HighScoreBytes encodeHighScores(const HighScoreTable& table);
-// True when at least 94 bytes are given and the stored checksum matches; only then is
-// the table written. Bytes after the checksum are ignored.
-bool decodeHighScores(const uint8_t* bytes, std::size_t size, HighScoreTable& table);
 
 // The rank a score takes in a mode's table (it must beat the stored score, unsigned),
 // or -1 when it takes none or the mode is not a table.

@@ -84,6 +84,6 @@ bool insertHighScore() {
   int rank = highScoreRank(highScoreTable, mode, score);
   if (rank < 0) return false;
   runInitialsEntry(static_cast<int16_t>(rank));
-  placeHighScore(highScoreTable, mode, rank, score, lastInitials);
+  recordHighScore(mode, rank, score, lastInitials);
   return true;
 }

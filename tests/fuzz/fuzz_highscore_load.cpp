@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scores/HighScoreTable.h"
+#include "scores/HighScoreFile.h"
 
 namespace {
 void check(bool condition, const char* what) {
@@ -94,7 +94,7 @@ void loadAndRoundTrip(const ScratchFiles& files, const uint8_t* data, size_t siz
 
   HighScoreBytes image = encodeHighScores(table);
   check(std::memcmp(image.data(), data, image.size()) == 0, "the image differs from the file");
-  check(saveHighScoresTo(files.resaved.c_str(), table), "the save failed");
+  check(bool(saveHighScoresTo(files.resaved.c_str(), table)), "the save failed");
   HighScoreTable reloaded = sentinel();
   check(loadHighScoresFrom(files.resaved.c_str(), reloaded), "the saved file does not load");
   check(sameTable(reloaded, table), "the saved file reads back differently");

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Desktop.h"
-#include "scores/HighScoreTable.h"
+#include "scores/HighScoreFile.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "Desktop.h"
-#include "scores/HighScoreTable.h"
+#include "scores/HighScoreFile.h"
 
 bool writeDefaultHighScores(const std::string& path, bool keepExisting) {
   struct stat existing;

@@ -17,7 +17,7 @@
 
 #include "ScoreFiles.h"
 #include "game/GameState.h"
-#include "scores/HighScoreTable.h"
+#include "scores/HighScoreFile.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -41,6 +41,7 @@ HighScoreTable changedTable() {
 }
 
 const char* outcome(bool saved) { return saved ? "saved" : "failed"; }
+const char* outcome(const FileOutcome& saved) { return outcome(bool(saved)); }
 
 mode_t modeOf(const std::string& path) {
   struct stat info {};
@@ -269,9 +270,10 @@ TEST_F(Save, OverAnExistingFileReplacesItWhole) {
   write(file, defaultFile());
   int oldFile = open(file.c_str(), O_RDONLY);
   ASSERT_GE(oldFile, 0);
-  write(file + ".tmp", Bytes(7, 0x55));  // left behind by an earlier crash
+  write(file + ".tmp", Bytes(7, 0x55));  // some other program's, or an older game's
 
   EXPECT_EQ(save(changedTable()), "saved");
+  EXPECT_EQ(read(file + ".tmp"), Bytes(7, 0x55));
 
   Bytes old(200);
   ssize_t got = pread(oldFile, old.data(), old.size(), 0);
@@ -279,7 +281,7 @@ TEST_F(Save, OverAnExistingFileReplacesItWhole) {
   old.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   EXPECT_EQ(old, defaultFile());
   EXPECT_EQ(read(file), imageOf(changedTable()));
-  EXPECT_FALSE(anyTemporary(listing()));
+  EXPECT_EQ(listing(), (std::vector<std::string>{"HIGHSCORE.DAT", "HIGHSCORE.DAT.tmp"}));
 }
 
 // Which folder and file permissions let a save through, how it writes, and the mode it leaves.
@@ -406,9 +408,15 @@ TEST_F(Save, ThroughLinksWritesTheFileAtTheEndAndKeepsTheLinks) {
       EXPECT_TRUE(fs::is_symlink(folder + "/" + link.at)) << link.at << " is no longer a link";
     if (c.savedAt) {
       EXPECT_EQ(read(folder + "/" + c.savedAt), imageOf(changedTable()));
-      HighScoreTable throughLink{};
-      EXPECT_TRUE(loadHighScoresFrom(file.c_str(), throughLink));
-      EXPECT_TRUE(sameTable(throughLink, changedTable()));
+      // The player's own links; root would trust only its own.
+      EXPECT_EQ(asPlayer([&] {
+                  HighScoreTable throughLink{};
+                  return std::string(loadHighScoresFrom(file.c_str(), throughLink) &&
+                                             sameTable(throughLink, changedTable())
+                                         ? "read"
+                                         : "not read");
+                }),
+                "read");
     } else if (c.existing) {
       EXPECT_EQ(read(folder + "/" + c.existing), defaultFile());
     }
@@ -418,7 +426,8 @@ TEST_F(Save, ThroughLinksWritesTheFileAtTheEndAndKeepsTheLinks) {
   }
 }
 
-// Whatever stands at HIGHSCORE.DAT.tmp is removed, never written through.
+// Whatever stands at HIGHSCORE.DAT.tmp is some other save's: never written through, never
+// removed; each save makes a temporary file of its own.
 TEST_F(Save, AStaleOrPlantedTemporaryIsNeverWrittenThrough) {
   const Bytes precious = {'k', 'e', 'e', 'p'};
   // Paths are taken when planting: each case has a fresh scratch folder.
@@ -443,11 +452,17 @@ TEST_F(Save, AStaleOrPlantedTemporaryIsNeverWrittenThrough) {
     write(victim(), precious);
     c.plant();
 
+    const auto plantedKind = fs::symlink_status(temporary()).type();
+    const Bytes plantedBytes = read(temporary());
+
     EXPECT_EQ(save(changedTable()), "saved");
     EXPECT_EQ(read(file), imageOf(changedTable()));
     EXPECT_FALSE(fs::is_symlink(file));
     EXPECT_EQ(read(victim()), precious);
-    EXPECT_EQ(listing(), (std::vector<std::string>{"HIGHSCORE.DAT", "precious.txt"}));
+    EXPECT_EQ(fs::symlink_status(temporary()).type(), plantedKind);
+    EXPECT_EQ(read(temporary()), plantedBytes);
+    EXPECT_EQ(listing(),
+              (std::vector<std::string>{"HIGHSCORE.DAT", "HIGHSCORE.DAT.tmp", "precious.txt"}));
   }
 }
 
@@ -493,7 +508,7 @@ TEST_F(Save, AFileSystemWithoutFlushStillSaves) {
     std::string result = asPlayer([&] {
       fileSyncError = c.fileError;
       folderSyncError = c.folderError;
-      highScoreSync = failingSync;
+      sharedFileSync = failingSync;
       return std::string(outcome(saveHighScoresTo(file.c_str(), changedTable())));
     });
     EXPECT_EQ(result, outcome(c.saved));
@@ -537,8 +552,8 @@ TEST_F(ScratchFolder, FirstRunResetsAndWritesTheDefaultFileThenLoadsIt) {
   EXPECT_TRUE(sameTable(highScoreTable, defaults()));
   EXPECT_EQ(read(file), defaultFile());
 
-  highScoreTable.entries[Score][0] = {{1, 2, 3}, 50000};
-  saveHighScores();
+  const int16_t letters[kLetters] = {1, 2, 3};
+  recordHighScore(Score, 0, 50000, letters);
   highScoreTable = sentinelTable();
   EXPECT_TRUE(loadHighScores());
   EXPECT_EQ(highScoreTable.entries[Score][0].score, 50000u);

@@ -14,8 +14,8 @@
 
 #include "ScoreFiles.h"
 #include "game/GameState.h"
+#include "scores/HighScoreFile.h"
 #include "scores/HighScoreLocation.h"
-#include "scores/HighScoreTable.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -118,7 +118,8 @@ class Location : public ScratchFolder {
       std::string report = std::string("box=") + (box ? "1" : "0") +
                            " start=" + marker(highScoreTable) +
                            " atStart=" + fileMarker(watchedPath);
-      highScoreTable.entries[Collect][0].score = 4321;
+      const int16_t letters[kLetters] = {4, 3, 2};
+      recordHighScore(Collect, 0, 4321, letters);
       saveHighScores();
       return report;
     });
@@ -145,7 +146,7 @@ TEST_F(Location, BesideTheProgramWhenThePlayerCanWriteThereElseTheDataFolder) {
     const char* ownFile;
     const char* home;
     const char* xdgDataHome;
-    std::string expected;  // load|save|fallback|createBelow
+    std::string expected;  // load|save|fallback|ownBelow
   };
   const Case cases[] = {
       {"writable game folder", 0755, 0, nullptr, "@/home", nullptr, besideOnly},
@@ -158,21 +159,21 @@ TEST_F(Location, BesideTheProgramWhenThePlayerCanWriteThereElseTheDataFolder) {
        inHome + "|" + inHome + "|" + beside + "|@/home"},
       {"trailing slashes on HOME", 0555, 0444, nullptr, "@/home//", nullptr, homeBased},
       {"XDG_DATA_HOME outside HOME", 0555, 0444, nullptr, "@/home", "@/xdg",
-       beside + "|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@/xdg"},
+       beside + "|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@"},
       {"the own file in XDG_DATA_HOME exists", 0555, 0444, "xdg/zeph/HIGHSCORE.DAT", "@/home",
-       "@/xdg", "@/xdg/zeph/HIGHSCORE.DAT|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@/xdg"},
+       "@/xdg", "@/xdg/zeph/HIGHSCORE.DAT|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@"},
       {"XDG_DATA_HOME inside HOME: folders made below HOME", 0555, 0444, nullptr, "@/home",
        "@/home/data", beside + "|@/home/data/zeph/HIGHSCORE.DAT|" + beside + "|@/home"},
       {"relative XDG_DATA_HOME counts as unset", 0555, 0444, nullptr, "@/home", "data", homeBased},
       {"empty XDG_DATA_HOME counts as unset", 0555, 0444, nullptr, "@/home", "", homeBased},
       {"XDG_DATA_HOME a file", 0555, 0444, nullptr, "@/home", "@/xdgfile",
-       beside + "|@/xdgfile/zeph/HIGHSCORE.DAT|" + beside + "|@/xdgfile"},
+       beside + "||" + beside + "|"},
       {"HOME unset: nowhere to save", 0555, 0444, nullptr, nullptr, nullptr,
        beside + "||" + beside + "|"},
       {"relative HOME counts as unset", 0555, 0444, nullptr, "home", nullptr,
        beside + "||" + beside + "|"},
       {"HOME unset, XDG_DATA_HOME set", 0555, 0444, nullptr, nullptr, "@/xdg",
-       beside + "|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@/xdg"},
+       beside + "|@/xdg/zeph/HIGHSCORE.DAT|" + beside + "|@"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -186,7 +187,7 @@ TEST_F(Location, BesideTheProgramWhenThePlayerCanWriteThereElseTheDataFolder) {
     std::string found = asPlayer([&] {
       HighScoreLocation where =
           locateHighScores(game, home ? home->c_str() : nullptr, xdg ? xdg->c_str() : nullptr);
-      return where.load + "|" + where.save + "|" + where.fallback + "|" + where.createBelow;
+      return where.load + "|" + where.save + "|" + where.fallback + "|" + where.ownBelow;
     });
     EXPECT_EQ(shorten(found), c.expected);
   }

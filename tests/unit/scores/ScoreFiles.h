@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scores/HighScoreTable.h"
+#include "scores/HighScoreFile.h"
 
 using Bytes = std::vector<uint8_t>;
 

@@ -1,0 +1,33 @@
+// HIGHSCORE.DAT on disk: the 94-byte image, and its load, save and merge on any path.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "scores/HighScoreTable.h"
+#include "scores/SharedFile.h"
+
+// The 94-byte file image: nine little-endian entries and their wrapping checksum.
+using HighScoreBytes = std::array<uint8_t, kHighScoreFileBytes>;
+HighScoreBytes encodeHighScores(const HighScoreTable& table);
+// True when at least 94 bytes are given and the stored checksum matches; only then is
+// the table written. Bytes after the checksum are ignored.
+bool decodeHighScores(const uint8_t* bytes, std::size_t size, HighScoreTable& table);
+
+// An entry this run placed, kept until a save has put it into the file.
+struct PlacedScore {
+  int mode;
+  uint32_t score;
+  int16_t letters[kLetters];
+};
+
+// The load changes the table only when it returns true.
+bool loadHighScoresFrom(const char* path, HighScoreTable& table);
+// Writes exactly this table.
+FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table);
+// Reads the file as it is now and places into it the entries this run placed, by the table's
+// own ranking; the result becomes table and the file. A missing or damaged file is replaced
+// by table as it stands.
+FileOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
+                                std::span<const PlacedScore> placed);
