@@ -10,5 +10,5 @@ bool writeDefaultHighScores(const std::string& path, bool keepExisting) {
   if (keepExisting && ::lstat(path.c_str(), &existing) == 0) return true;
   HighScoreTable table{};
   setDefaultHighScores(table);
-  return saveHighScoresTo(path.c_str(), table);
+  return bool(saveHighScoresTo(path.c_str(), table));
 }

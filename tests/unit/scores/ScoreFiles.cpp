@@ -14,10 +14,11 @@
 namespace fs = std::filesystem;
 
 namespace {
-bool dropToOrdinaryUser() {
-  if (::geteuid() != 0) return true;  // already one
-  return ::setgroups(0, nullptr) == 0 && ::setresgid(kOrdinaryId, kOrdinaryId, kOrdinaryId) == 0 &&
-         ::setresuid(kOrdinaryId, kOrdinaryId, kOrdinaryId) == 0;
+bool become(const TestUser& user) {
+  if (::geteuid() != 0) return true;  // already an ordinary user
+  return ::setgroups(user.groups.size(), user.groups.data()) == 0 &&
+         ::setresgid(user.gid, user.gid, user.gid) == 0 &&
+         ::setresuid(user.uid, user.uid, user.uid) == 0;
 }
 
 void writeAll(int fd, const std::string& text) {
@@ -31,6 +32,10 @@ void writeAll(int fd, const std::string& text) {
 }  // namespace
 
 std::string asOrdinaryUser(const std::function<std::string()>& body) {
+  return asUser(kPlayer, body);
+}
+
+std::string asUser(const TestUser& user, const std::function<std::string()>& body) {
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0) return "no pipe";
   std::fflush(nullptr);
@@ -38,8 +43,8 @@ std::string asOrdinaryUser(const std::function<std::string()>& body) {
   if (child < 0) return "no fork";
   if (child == 0) {
     ::close(pipeEnds[0]);
-    if (!dropToOrdinaryUser()) {
-      writeAll(pipeEnds[1], "cannot become the ordinary user");
+    if (!become(user)) {
+      writeAll(pipeEnds[1], "cannot become user " + std::to_string(user.uid));
       ::_exit(1);
     }
     writeAll(pipeEnds[1], body());
@@ -95,6 +100,7 @@ void ScratchFolder::SetUp() {
 
 // Folders a test made read-only are opened up again so the whole tree can go.
 void ScratchFolder::TearDown() {
+  others.clear();
   std::error_code ignored;
   ::chmod(folder.c_str(), 0755);
   for (auto it = fs::recursive_directory_iterator(folder, ignored);
@@ -109,8 +115,14 @@ std::string ScratchFolder::asPlayer(const std::function<std::string()>& body) {
     ::lchown(folder.c_str(), kOrdinaryId, kOrdinaryId);
     for (const auto& item : fs::recursive_directory_iterator(folder))
       ::lchown(item.path().c_str(), kOrdinaryId, kOrdinaryId);
+    for (const auto& [path, owner] : others)
+      ::lchown((folder + "/" + path).c_str(), owner.first, owner.second);
   }
   return asOrdinaryUser(body);
+}
+
+void ScratchFolder::giveTo(const std::string& path, uid_t uid, gid_t gid) {
+  others.emplace_back(path, std::make_pair(uid, gid));
 }
 
 void ScratchFolder::write(const std::string& path, const Bytes& bytes) {

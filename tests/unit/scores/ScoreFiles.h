@@ -15,8 +15,18 @@ using Bytes = std::vector<uint8_t>;
 
 inline constexpr uid_t kOrdinaryId = 65534;
 
-// Runs body in a forked child as the ordinary user and returns what it reported; a child that
-// cannot drop its privileges or dies says so instead.
+// A user of the machine as a test plays them: ids need no entry in /etc/passwd.
+struct TestUser {
+  uid_t uid;
+  gid_t gid;
+  std::vector<gid_t> groups;  // supplementary groups
+};
+inline const TestUser kPlayer{kOrdinaryId, kOrdinaryId, {}};
+
+// Runs body in a forked child as the user and returns what it reported; a child that cannot
+// become the user or dies says so instead. Only root can become another user: otherwise body
+// runs as the current one.
+std::string asUser(const TestUser& user, const std::function<std::string()>& body);
 std::string asOrdinaryUser(const std::function<std::string()>& body);
 
 Bytes defaultFile();
@@ -30,8 +40,12 @@ class ScratchFolder : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Gives everything in the folder to the ordinary user (when running as root), then runs body.
+  // Gives everything in the folder to the ordinary user (when running as root), but the paths
+  // given to others with giveTo, then runs body as that user.
   std::string asPlayer(const std::function<std::string()>& body);
+  // The path (relative to the folder, "" for the folder itself) belongs to uid:gid from the
+  // next asPlayer on. Needs root.
+  void giveTo(const std::string& path, uid_t uid, gid_t gid);
 
   static void write(const std::string& path, const Bytes& bytes);
   static Bytes read(const std::string& path);
@@ -40,4 +54,7 @@ class ScratchFolder : public ::testing::Test {
 
   std::string folder;
   std::string file;  // folder/HIGHSCORE.DAT
+
+ private:
+  std::vector<std::pair<std::string, std::pair<uid_t, gid_t>>> others;
 };
