@@ -14,13 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-bool become(const TestUser& user) {
-  if (::geteuid() != 0) return true;  // already an ordinary user
-  return ::setgroups(user.groups.size(), user.groups.data()) == 0 &&
-         ::setresgid(user.gid, user.gid, user.gid) == 0 &&
-         ::setresuid(user.uid, user.uid, user.uid) == 0;
-}
-
 void writeAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -30,6 +23,13 @@ void writeAll(int fd, const std::string& text) {
   }
 }
 }  // namespace
+
+bool becomeUser(const TestUser& user) {
+  if (::geteuid() != 0) return true;  // already an ordinary user
+  return ::setgroups(user.groups.size(), user.groups.data()) == 0 &&
+         ::setresgid(user.gid, user.gid, user.gid) == 0 &&
+         ::setresuid(user.uid, user.uid, user.uid) == 0;
+}
 
 std::string asOrdinaryUser(const std::function<std::string()>& body) {
   return asUser(kPlayer, body);
@@ -43,7 +43,7 @@ std::string asUser(const TestUser& user, const std::function<std::string()>& bod
   if (child < 0) return "no fork";
   if (child == 0) {
     ::close(pipeEnds[0]);
-    if (!become(user)) {
+    if (!becomeUser(user)) {
       writeAll(pipeEnds[1], "cannot become user " + std::to_string(user.uid));
       ::_exit(1);
     }

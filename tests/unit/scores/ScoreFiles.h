@@ -23,6 +23,9 @@ struct TestUser {
 };
 inline const TestUser kPlayer{kOrdinaryId, kOrdinaryId, {}};
 
+// Turns this process into the user (in a child of the test); true when already an ordinary one.
+bool becomeUser(const TestUser& user);
+
 // Runs body in a forked child as the user and returns what it reported; a child that cannot
 // become the user or dies says so instead. Only root can become another user: otherwise body
 // runs as the current one.
