@@ -83,28 +83,36 @@ def test_each_mode_and_the_viewer_open_from_the_menu_and_come_back(game_dir):
         check(game.file("HIGHSCORE.DAT") == DEFAULT_TABLE, "the table changed")
 
 
-def test_f10_takes_three_letters_that_reach_the_file_at_quit(game_dir):
-    with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
-        to_menu(game)
-        game.key("F10")  # a Score result of 50000 beats every default entry
-        title = game.bitmap("highscore.bmp")
-        game.wait_for(lambda: picture_shown(game.screenshot(), title, 0, 0, title.width, 32,
-                                            (320 - title.width) // 2, 20) > 0.9,
-                      timeout=5, what="the initials entry")
-        # A, B, C: each Right moves one glyph from the dot, each Return takes the letter.
-        game.keys("Right", "Return", "Right", "Return", "Right", "Return")
-        time.sleep(0.3)
-        game.key("Escape")  # the menu again: Esc quits
-        check(game.wait_exit() == 0, "exit code")
-        default = ((0, 0, 0), 1)
-        expected = [default] * 3 + [((1, 2, 3), 50000), default, default] + [default] * 3
-        check(game.file("HIGHSCORE.DAT") == table_bytes(expected),
-              "saved table: %r" % game.file("HIGHSCORE.DAT"))
+def test_f10_takes_three_letters_that_reach_the_file_at_once(game_dir):
+    default = ((0, 0, 0), 1)
+    expected = table_bytes([default] * 3 + [((1, 2, 3), 50000), default, default] + [default] * 3)
+    # Quit normally, or lose the session without any quit: the entry is in the file either way.
+    for ending in ("quit", "killed"):
+        with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
+            to_menu(game)
+            game.key("F10")  # a Score result of 50000 beats every default entry
+            title = game.bitmap("highscore.bmp")
+            game.wait_for(lambda: picture_shown(game.screenshot(), title, 0, 0, title.width, 32,
+                                                (320 - title.width) // 2, 20) > 0.9,
+                          timeout=5, what="the initials entry")
+            # A, B, C: each Right moves one glyph from the dot, each Return takes the letter.
+            game.keys("Right", "Return", "Right", "Return", "Right", "Return")
+            game.wait_for(lambda: game.file("HIGHSCORE.DAT") == expected, timeout=5,
+                          what="the entry saved as soon as its letters were taken")
+            if ending == "quit":
+                time.sleep(0.3)
+                game.key("Escape")  # the menu again: Esc quits
+                check(game.wait_exit() == 0, "exit code")
+            else:
+                game.proc.kill()
+                game.proc.wait(10)
+            check(game.file("HIGHSCORE.DAT") == expected,
+                  "table after %s: %r" % (ending, game.file("HIGHSCORE.DAT")))
 
 
 if __name__ == "__main__":
     run_tests([
         test_option_switches_show_their_notices_and_full_screen_runs_the_menu,
         test_each_mode_and_the_viewer_open_from_the_menu_and_come_back,
-        test_f10_takes_three_letters_that_reach_the_file_at_quit,
+        test_f10_takes_three_letters_that_reach_the_file_at_once,
     ])

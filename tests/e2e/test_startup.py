@@ -78,18 +78,17 @@ def test_a_missing_picture_is_named_and_stops_the_start(game_dir):
 
 def test_a_stop_signal_leaves_through_the_normal_shutdown(game_dir):
     # Extra bytes after a valid table load fine; the save at quit writes 94 bytes back,
-    # which shows that the normal shutdown ran.
-    with Game(game_dir, highscore=DEFAULT_TABLE + b"extra").start() as game:
-        game.wait_for_window()
-        game.key("Return")  # the window: on to the main menu
-        game.proc.send_signal(signal.SIGTERM)
-        assert_equal(game.wait_exit(), 0, "exit code after SIGTERM")
-        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "file saved at shutdown")
-    with Game(game_dir, highscore=DEFAULT_TABLE + b"extra").start() as game:
-        game.wait_for_window()
-        game.proc.send_signal(signal.SIGINT)
-        assert_equal(game.wait_exit(), 0, "exit code after SIGINT")
-        assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE, "file saved at shutdown")
+    # which shows that the normal shutdown ran. A hang-up is a session that logged out.
+    for stop, in_menu in ((signal.SIGTERM, True), (signal.SIGINT, False),
+                          (signal.SIGHUP, True)):
+        with Game(game_dir, highscore=DEFAULT_TABLE + b"extra").start() as game:
+            game.wait_for_window()
+            if in_menu:
+                game.key("Return")  # the window: on to the main menu
+            game.proc.send_signal(stop)
+            assert_equal(game.wait_exit(), 0, "exit code after %s" % stop.name)
+            assert_equal(game.file("HIGHSCORE.DAT"), DEFAULT_TABLE,
+                         "file saved at shutdown after %s" % stop.name)
 
 
 def test_esc_on_the_options_screen_saves_the_tables(game_dir):

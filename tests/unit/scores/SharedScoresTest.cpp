@@ -44,10 +44,9 @@ HighScoreTable withScore(int mode, uint32_t score) {
 }
 
 std::string scoresOf(const HighScoreTable& table, int mode) {
-  std::string text;
-  for (const HighScoreEntry& entry : table.entries[mode])
-    text += (text.empty() ? "" : " ") + std::to_string(entry.score);
-  return text;
+  const HighScoreEntry* entries = table.entries[mode];
+  return std::to_string(entries[0].score) + " " + std::to_string(entries[1].score) + " " +
+         std::to_string(entries[2].score);
 }
 
 // "bad" for a file that does not load, else the Score table's three scores.
