@@ -92,7 +92,6 @@ class SharedScores : public ScratchFolder {
     ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // every user passes through
   }
 
-
  public:
   std::string at(const std::string& relative) const { return folder + "/" + relative; }
 
@@ -107,6 +106,7 @@ class SharedScores : public ScratchFolder {
   void linkAt(const std::string& relative, const std::string& to) {
     ASSERT_EQ(::symlink(to.c_str(), at(relative).c_str()), 0);
   }
+
  protected:
   // Hands the whole scratch folder over and runs body as user (the files stay as given).
   std::string as(const TestUser& user, const std::function<std::string()>& body) {
