@@ -1,6 +1,7 @@
 // The file-system rules of every score file the game reads or writes.
 #include "scores/SharedFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -26,6 +27,10 @@ constexpr mode_t kKeptModeBits = 0666;
 constexpr int kLockTries = 100;
 constexpr long kLockRetryNanoseconds = 10'000'000;
 constexpr int kTemporaryNameTries = 100;
+constexpr std::size_t kTemporaryTagLength = 10;
+// No save takes this long: a temporary file this old was left by a save that was killed.
+constexpr time_t kStaleTemporarySeconds = 60;
+constexpr const char* kTemporarySuffix = ".tmp";
 
 std::string folderOf(const std::string& path) {
   std::string::size_type slash = path.find_last_of('/');
@@ -82,13 +87,39 @@ int createTemporary(int folder, const std::string& name, mode_t mode, std::strin
       random = uint64_t(::getpid()) << 32 ^ uint64_t(std::time(nullptr)) ^ uint64_t(attempt);
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
     std::string tag;
-    for (int i = 0; i < 10; ++i, random >>= 5) tag += kDigits[random & 31];
-    temporary = name + "." + tag + ".tmp";
+    for (std::size_t i = 0; i < kTemporaryTagLength; ++i, random >>= 5) tag += kDigits[random & 31];
+    temporary = name + "." + tag + kTemporarySuffix;
     int fd = ::openat(folder, temporary.c_str(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// A killed save leaves its temporary file behind; the player's own old ones go. Removing a
+// name never writes through it, and a live save's file is never this old.
+void removeStaleTemporaries(int folder, const std::string& name) {
+  int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return;
+  DIR* entries = ::fdopendir(listing);
+  if (!entries) {
+    ::close(listing);
+    return;
+  }
+  const std::string prefix = name + ".";
+  const std::size_t length = prefix.size() + kTemporaryTagLength + std::strlen(kTemporarySuffix);
+  const time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::string found = entry->d_name;
+    if (found.size() != length || !found.starts_with(prefix) || !found.ends_with(kTemporarySuffix))
+      continue;
+    struct stat info {};
+    if (::fstatat(folder, found.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        now - info.st_mtime > kStaleTemporarySeconds)
+      ::unlinkat(folder, found.c_str(), 0);
+  }
+  ::closedir(entries);
 }
 
 // Used only where no temporary file can take the file's place (a shared folder where only
@@ -234,6 +265,7 @@ FileOutcome replaceSharedFile(const std::string& path, std::span<const uint8_t> 
   if (folder < 0) return FileOutcome::failed(errno);
   const std::string name = nameOf(path);
   std::string temporary;
+  if (listable) removeStaleTemporaries(folder, name);
   int fd = createTemporary(folder, name, exists ? 0600 : kNewFileMode, temporary);
   FileOutcome outcome;
   if (fd < 0) {

@@ -433,7 +433,7 @@ namespace {
 class GameCopy {
  public:
   using Step = std::function<void()>;
-  GameCopy(const std::string& gameFolder, std::vector<Step> steps) {
+  GameCopy(const std::string& gameFolder, std::vector<Step> steps) : stepsLeft(steps.size()) {
     if (::pipe(go) != 0 || ::pipe(done) != 0) return;
     std::fflush(nullptr);
     child = ::fork();
@@ -456,10 +456,13 @@ class GameCopy {
   }
   ~GameCopy() { finish(); }
 
-  // Runs the next step and waits for it.
+  // Runs the next step and waits for it; false once every step ran (the child is gone then,
+  // and a write to it would be the test's death by SIGPIPE).
   bool step() {
+    if (child <= 0 || stepsLeft == 0) return false;
+    --stepsLeft;
     char token = 's';
-    return child > 0 && ::write(go[1], &token, 1) == 1 && ::read(done[0], &token, 1) == 1;
+    return ::write(go[1], &token, 1) == 1 && ::read(done[0], &token, 1) == 1;
   }
   // The exit status once every step ran.
   int finish() {
@@ -476,6 +479,7 @@ class GameCopy {
   int go[2] = {-1, -1};
   int done[2] = {-1, -1};
   pid_t child = -1;
+  std::size_t stepsLeft;
 };
 
 GameCopy::Step start() {
@@ -575,6 +579,7 @@ TEST_F(ScratchFolder, ALockHolderThatDiesOrHangsDoesNotStopTheSave) {
       ::pause();
       ::_exit(0);
     }
+    ASSERT_GT(holder, 0);
     char held = 0;
     ASSERT_EQ(::read(locked[0], &held, 1), 1);
     ::close(locked[0]);
@@ -607,6 +612,7 @@ TEST_F(ScratchFolder, ASaveKilledAtAnyMomentLeavesAWholeFile) {
       for (uint32_t score = 222;; score = score == 222 ? 111 : 222)
         saveHighScoresTo(file.c_str(), withScore(Score, score));
     }
+    ASSERT_GT(saver, 0);  // never kill(-1)
     timespec pause{0, long(std::rand() % 3000) * 1000};
     ::nanosleep(&pause, nullptr);
     ::kill(saver, SIGKILL);
@@ -668,4 +674,42 @@ TEST_F(SharedScores, AGroupsFolderKeepsWorkingForTheWholeGroup) {
     EXPECT_EQ(statOf(shared).st_gid, c.fileGroup);
     EXPECT_EQ(listing(), (std::vector<std::string>{"shared", "shared/HIGHSCORE.DAT"}));
   }
+}
+
+// A killed save's temporary file is cleared away by a later save once it is old: only the
+// player's own plain files of that name, never a live save's, another user's or a link.
+TEST_F(SharedScores, OldTemporariesOfKilledSavesAreCleared) {
+  struct Planted {
+    const char* name;
+    bool old;
+    uid_t owner;
+    bool link;
+    bool removed;
+  };
+  const Planted planted[] = {
+      {"HIGHSCORE.DAT.aaaaaaaaaa.tmp", true, kOrdinaryId, false, true},
+      {"HIGHSCORE.DAT.bbbbbbbbbb.tmp", false, kOrdinaryId, false, false},
+      {"HIGHSCORE.DAT.cccccccccc.tmp", true, kOther.uid, false, false},
+      {"HIGHSCORE.DAT.dddddddddd.tmp", true, kOrdinaryId, true, false},
+      {"HIGHSCORE.DAT.tmp", true, kOrdinaryId, false, false},
+      {"OTHER.DAT.eeeeeeeeee.tmp", true, kOrdinaryId, false, false},
+  };
+  folderAt("game", 0755);
+  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0644);
+  for (const Planted& p : planted) {
+    const std::string path = at(std::string("game/") + p.name);
+    if (p.link)
+      linkAt(std::string("game/") + p.name, at("game/HIGHSCORE.DAT"));
+    else
+      fileAt(std::string("game/") + p.name, Bytes(3, 0x55), 0600);
+    if (p.owner != kOrdinaryId) giveTo(std::string("game/") + p.name, p.owner, p.owner);
+    const timespec when[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - (p.old ? 3600 : 5), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+  }
+  const std::string beside = at("game/HIGHSCORE.DAT");
+  EXPECT_EQ(as(kPlayer, [&] { return described(saveHighScoresTo(beside.c_str(), defaults())); }),
+            "saved");
+  for (const Planted& p : planted)
+    EXPECT_EQ(!fs::exists(fs::symlink_status(at(std::string("game/") + p.name))), p.removed)
+        << p.name;
 }
