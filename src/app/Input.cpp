@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "app/PadHotplug.h"
 #include "app/Settings.h"
 
 namespace {
@@ -37,6 +38,7 @@ int padButton() {
 }
 
 void pollGamepad() {
+  keepGamepadInStep();
   if (gamepadEnabled) poll_joystick();
 }
 
