@@ -72,6 +72,8 @@ void takeUpPad(const Node& node) {
 
 void setPadSurroundings(const PadSurroundings* replacement) {
   surroundings = replacement ? *replacement : kSystem;
+  if (!surroundings.installJoystick) surroundings.installJoystick = kSystem.installJoystick;
+  if (!surroundings.nowMs) surroundings.nowMs = kSystem.nowMs;
 }
 
 void startGamepad() {

@@ -9,5 +9,6 @@ struct PadSurroundings {
   int64_t (*nowMs)();        // a monotonic clock in milliseconds
 };
 
-// Copies the struct (its paths must outlive their use); nullptr restores the system's.
+// Copies the struct (its paths must outlive their use); a null installer or clock stands for
+// the system's, and nullptr restores all of the system's.
 void setPadSurroundings(const PadSurroundings* surroundings);
