@@ -13,6 +13,7 @@
 #include "app/Clock.h"
 #include "app/Display.h"
 #include "app/MessageBox.h"
+#include "app/PadHotplug.h"
 #include "app/QuitRequest.h"
 #include "app/Settings.h"
 #include "audio/MusicPlayer.h"
@@ -75,7 +76,7 @@ void stopLibrary() {
   backBuffer = nullptr;
   remove_keyboard();
   remove_timer();
-  remove_joystick();
+  stopGamepad();
   allegro_exit();
 }
 
@@ -111,8 +112,7 @@ int runZeph() {
   }
   installQuitHandler();
   setTransparentText();
-  install_joystick(JOY_TYPE_AUTODETECT);
-  gamepadEnabled = num_joysticks != 0 ? 1 : 0;
+  startGamepad();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_window_title("Zeph v1.1");
   disableCloseButton();

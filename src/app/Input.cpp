@@ -6,18 +6,20 @@
 
 #include <algorithm>
 
+#include "app/PadHotplug.h"
 #include "app/Settings.h"
 
 namespace {
-// Allegro's digital flags are true only as -1; any other value is not a press.
-constexpr int kAllegroTrue = -1;
-
 bool padReadable() { return gamepadEnabled && num_joysticks > 0; }
 
 bool padFlag(int axis, bool negative) {
   if (!padReadable()) return false;
-  const JOYSTICK_AXIS_INFO& info = joy[0].stick[0].axis[axis];
-  return (negative ? info.d1 : info.d2) == kAllegroTrue;
+  // A pad with a single axis has no vertical one: only what the driver described is read.
+  const JOYSTICK_STICK_INFO& stick = joy[0].stick[0];
+  if (joy[0].num_sticks < 1 || axis >= stick.num_axis) return false;
+  // Any non-zero flag is a press: Allegro's Linux driver sets 1, its Windows drivers -1.
+  const JOYSTICK_AXIS_INFO& info = stick.axis[axis];
+  return (negative ? info.d1 : info.d2) != 0;
 }
 }  // namespace
 
@@ -36,6 +38,7 @@ int padButton() {
 }
 
 void pollGamepad() {
+  keepGamepadInStep();
   if (gamepadEnabled) poll_joystick();
 }
 

@@ -8,7 +8,8 @@ bool padLeft();
 bool padRight();
 int padButton();
 
-// Called once at the start of every tick that reads input; polls only when the pad is on.
+// Called once at the start of every tick that reads input: keeps the pad in step with its
+// device (see PadHotplug.h), then polls it, only when the pad is on.
 void pollGamepad();
 
 // Logical inputs: down when any of their sources is.

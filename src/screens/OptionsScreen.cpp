@@ -4,6 +4,7 @@
 #include <allegro.h>
 
 #include "app/Input.h"
+#include "app/PadHotplug.h"
 #include "app/ScreenLoop.h"
 #include "app/Settings.h"
 #include "audio/SoundBank.h"
@@ -42,7 +43,7 @@ std::optional<DisplayChoice> OptionsScreen::tick() {
     playSample(SfxBlock04);
     gamepadNoticeShown = true;
     jKeyHeld = true;
-    gamepadEnabled = !gamepadEnabled;
+    switchGamepad();
   }
 
   if (!key[KEY_J]) jKeyHeld = false;

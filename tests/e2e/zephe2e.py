@@ -206,15 +206,16 @@ class Game:
         self.window = None
 
     # --- process -------------------------------------------------------------------------
-    def start(self, command=None, cwd=None):
-        """Starts the private copy, or command (a launcher, perhaps run as another user)."""
+    def start(self, command=None, cwd=None, env=None):
+        """Starts the private copy, or command (a launcher, perhaps run as another user);
+        env adds to the program's environment only, not to the helpers' (xdotool, xwd)."""
         self.stdout = open(os.path.join(self.tmp, "stdout"), "w")
         self.stderr = open(os.path.join(self.tmp, "stderr"), "w")
         # Started from another directory: the game must find its files beside itself.
         self.started = time.time()
         self.proc = subprocess.Popen(command or [os.path.join(self.folder, "zeph")],
-                                     env=self.env, cwd=cwd or self.tmp, stdout=self.stdout,
-                                     stderr=self.stderr)
+                                     env=dict(self.env, **(env or {})), cwd=cwd or self.tmp,
+                                     stdout=self.stdout, stderr=self.stderr)
         return self
 
     def wait_exit(self, timeout=20):

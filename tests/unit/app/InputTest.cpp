@@ -42,15 +42,50 @@ TEST_F(InputTest, EachDirectionReadsItsOwnFlagOfStickZero) {
   }
 }
 
-TEST_F(InputTest, DirectionsCountOnlyAllegrosTrueValue) {
-  SimulatedDevices::plugPad(2, true);
-  for (int value : {1, 2, 127, -2}) {
+// Allegro's Linux driver sets a flag to 1, its Windows drivers to -1: both are a press.
+TEST_F(InputTest, AnyNonZeroFlagIsAPress) {
+  for (int value : {1, -1, 2, 127}) {
     SCOPED_TRACE(value);
-    joy[0].stick[0].axis[0].d1 = value;
-    EXPECT_FALSE(padLeft());
+    for (const Direction& d : kDirections) {
+      SimulatedDevices::releaseAll();
+      SimulatedDevices::plugPad(2, true);
+      JOYSTICK_AXIS_INFO& axis = joy[0].stick[0].axis[d.axis];
+      (d.negative ? axis.d1 : axis.d2) = value;
+      EXPECT_TRUE(d.query()) << d.name;
+    }
   }
-  joy[0].stick[0].axis[0].d1 = -1;
-  EXPECT_TRUE(padLeft());
+  SimulatedDevices::releaseAll();
+  SimulatedDevices::plugPad(2, true);
+  for (const Direction& d : kDirections) EXPECT_FALSE(d.query()) << d.name << " at rest";
+}
+
+// Flags left in axes the driver did not describe (a previous pad's, say) are not read.
+TEST_F(InputTest, OnlyTheAxesStickZeroHasAreRead) {
+  struct Case {
+    const char* name;
+    int sticks;
+    int axes;
+    bool horizontal;
+    bool vertical;
+  };
+  const Case cases[] = {
+      {"two axes", 1, 2, true, true},
+      {"a single axis: horizontal only", 1, 1, true, false},
+      {"a stick without axes", 1, 0, false, false},
+      {"no stick at all", 0, 2, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedDevices::releaseAll();
+    SimulatedDevices::plugPad(0, true);
+    joy[0].num_sticks = c.sticks;
+    joy[0].stick[0].num_axis = c.axes;
+    for (const Direction& d : kDirections) SimulatedDevices::holdPadDirection(d.axis, d.negative);
+    EXPECT_EQ(padLeft(), c.horizontal);
+    EXPECT_EQ(padRight(), c.horizontal);
+    EXPECT_EQ(padUp(), c.vertical);
+    EXPECT_EQ(padDown(), c.vertical);
+  }
 }
 
 TEST_F(InputTest, OtherSticksAndPadsAreNotRead) {

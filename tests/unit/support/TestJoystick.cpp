@@ -29,3 +29,10 @@ TestJoystick::~TestJoystick() {
   num_joysticks = savedJoysticks_;
   gamepadEnabled = savedGamepad_;
 }
+
+void TestJoystick::install(int joysticks) {
+  for (int n = 0; n < MAX_JOYSTICKS; ++n) joy[n] = JOYSTICK_INFO{};
+  joystick_driver = &driver_;
+  _joystick_installed = 1;
+  num_joysticks = joysticks;
+}

@@ -12,6 +12,9 @@ class TestJoystick {
   // it returns 0 as a working driver does.
   explicit TestJoystick(int (*poll)());
   ~TestJoystick();
+  // Puts this driver back in Allegro's slot as install_joystick() would after the code under
+  // test removed it, with the given number of pads found and joy[] cleared.
+  void install(int joysticks);
   TestJoystick(const TestJoystick&) = delete;
   TestJoystick& operator=(const TestJoystick&) = delete;
 
