@@ -15,6 +15,8 @@
 #include "app/MessageBox.h"
 #include "app/QuitRequest.h"
 #include "app/Settings.h"
+#include "app/WindowIcon.h"
+#include "app/WindowIdentity.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundLibrary.h"
 #include "game/GameState.h"
@@ -63,7 +65,10 @@ void shutDown() {
 }  // namespace
 
 bool startLibrary(int width, int height, bool windowed) {
+  nameGameWindow();
   if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) return false;
+  // Before the window is first shown, so the desktop never lists it without its icon.
+  setGameWindowIcon(readWindowIcon(kWindowIconFile));
   if (!setDisplayMode(width, height, windowed)) return false;
   install_timer();
   install_keyboard();
