@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "InstallLayout.h"
 #include "app/Clock.h"
 #include "app/Display.h"
 #include "app/MessageBox.h"
@@ -30,8 +31,14 @@ namespace {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 
-// Assets and the default HIGHSCORE.DAT sit beside the program, wherever it was started from.
-void enterProgramFolder() {
+// Assets and the default HIGHSCORE.DAT are read by their plain names from the working
+// directory: a system install's shared data folder, else the program's own folder, wherever it
+// was started from.
+void enterDataFolder() {
+  if (kSharedDataFolder[0] != '\0') {
+    if (chdir(kSharedDataFolder) != 0) std::perror(kSharedDataFolder);
+    return;
+  }
   char path[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return;
@@ -94,7 +101,7 @@ bool switchToFullScreen() {
 }
 
 int runZeph() {
-  enterProgramFolder();
+  enterDataFolder();
 
   if (!loadHighScores()) {
     showMessageBox("Highscore Error", "Error");

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "InstallLayout.h"
 #include "scores/HighScoreTable.h"
 
 namespace {
@@ -37,7 +38,8 @@ std::optional<HighScoreLocation> chosenLocation;
 
 const HighScoreLocation& location() {
   if (!chosenLocation)
-    chosenLocation = locateHighScores("", std::getenv("HOME"), std::getenv("XDG_DATA_HOME"));
+    chosenLocation = locateHighScores("", std::getenv("HOME"), std::getenv("XDG_DATA_HOME"),
+                                      kSharedDataFolder[0] != '\0');
   return *chosenLocation;
 }
 }  // namespace
@@ -49,11 +51,12 @@ bool playerMayWrite(const std::string& path) {
 }
 
 HighScoreLocation locateHighScores(const std::string& programFolder, const char* home,
-                                   const char* xdgDataHome) {
+                                   const char* xdgDataHome, bool sharedDataFolder) {
   std::string beside = kHighScoreFile;
   if (!programFolder.empty())
     beside = programFolder + (programFolder.back() == '/' ? "" : "/") + kHighScoreFile;
-  if (playerMayWrite(beside) || folderWritable(programFolder.empty() ? "." : programFolder))
+  if (!sharedDataFolder &&
+      (playerMayWrite(beside) || folderWritable(programFolder.empty() ? "." : programFolder)))
     return {beside, beside, {}, {}};
 
   const std::string homeFolder = absoluteOrEmpty(home);

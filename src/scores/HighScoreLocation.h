@@ -11,9 +11,10 @@ struct HighScoreLocation {
 };
 
 // programFolder "" is the working directory; home and xdgDataHome are the environment's values,
-// null when unset. Empty or relative values count as unset.
+// null when unset. Empty or relative values count as unset. sharedDataFolder: the folder is a
+// system install's, read for the default table but never saved in, even by a player who may.
 HighScoreLocation locateHighScores(const std::string& programFolder, const char* home,
-                                   const char* xdgDataHome);
+                                   const char* xdgDataHome, bool sharedDataFolder);
 
 // Makes the missing folders between base (which must exist) and the folder holding file, each
 // private to the player (0700). False when one cannot be made.
