@@ -14,6 +14,13 @@ void nameGameWindow() {
   xwin_set_window_name(kWindowInstance, kWindowClass);
 }
 
+// Allegro's X lock macros count on a volatile int, which C++20 deprecates.
+#pragma GCC diagnostic push
+#ifdef __clang__
+#pragma GCC diagnostic ignored "-Wdeprecated-volatile"
+#else
+#pragma GCC diagnostic ignored "-Wvolatile"
+#endif
 void setGameWindowIcon(const std::vector<unsigned long>& icon) {
   if (icon.empty() || !system_driver || system_driver->id != SYSTEM_XWINDOWS) return;
   XLOCK();
@@ -26,3 +33,4 @@ void setGameWindowIcon(const std::vector<unsigned long>& icon) {
   }
   XUNLOCK();
 }
+#pragma GCC diagnostic pop
