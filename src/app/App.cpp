@@ -10,12 +10,15 @@
 #include <ctime>
 #include <string>
 
+#include "InstallLayout.h"
 #include "app/Clock.h"
 #include "app/Display.h"
 #include "app/MessageBox.h"
 #include "app/PadHotplug.h"
 #include "app/QuitRequest.h"
 #include "app/Settings.h"
+#include "app/WindowIcon.h"
+#include "app/WindowIdentity.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundLibrary.h"
 #include "game/GameState.h"
@@ -29,8 +32,14 @@ namespace {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 
-// Assets and the default HIGHSCORE.DAT sit beside the program, wherever it was started from.
-void enterProgramFolder() {
+// Assets and the default HIGHSCORE.DAT are read by their plain names from the working
+// directory: a system install's shared data folder, else the program's own folder, wherever it
+// was started from.
+void enterDataFolder() {
+  if (kSharedDataFolder[0] != '\0') {
+    if (chdir(kSharedDataFolder) != 0) std::perror(kSharedDataFolder);
+    return;
+  }
   char path[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return;
@@ -64,7 +73,10 @@ void shutDown() {
 }  // namespace
 
 bool startLibrary(int width, int height, bool windowed) {
+  nameGameWindow();
   if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) return false;
+  // Before the window is first shown, so the desktop never lists it without its icon.
+  setGameWindowIcon(readWindowIcon(kWindowIconFile));
   if (!setDisplayMode(width, height, windowed)) return false;
   install_timer();
   install_keyboard();
@@ -90,7 +102,7 @@ bool switchToFullScreen() {
 }
 
 int runZeph() {
-  enterProgramFolder();
+  enterDataFolder();
 
   if (!loadHighScores()) {
     showMessageBox("Highscore Error", "Error");

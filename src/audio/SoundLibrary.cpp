@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <memory>
@@ -69,6 +70,21 @@ int mixerVolume(int volume) {
   return std::clamp(volume, 0, kFullVolume) * MIX_MAX_VOLUME / kFullVolume;
 }
 
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Where no sound card answers, ALSA prints its own device errors to stderr while SDL looks for
+// one; the game then starts silent, so those lines tell the player nothing. SDL opens the same
+// libasound.so.2, which this reference keeps loaded with the quiet handler for the whole run.
+// Without ALSA there is nothing to quiet.
+void quietAlsaErrors() {
+  using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+  if (!alsa) return;
+  auto setHandler =
+      reinterpret_cast<int (*)(ErrorHandler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+  if (setHandler) setHandler(ignoreAlsaError);
+}
+
 void releaseStream(FSOUND_STREAM* stream) {
   if (stream == playingStream) {
     Mix_HaltMusic();
@@ -89,6 +105,7 @@ signed char FSOUND_Init(int mixRate, int maxChannels, unsigned int /*flags: none
   if (!audioStarted) {
     // The game installs its own SIGINT/SIGTERM handler; SDL's would fight it.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    quietAlsaErrors();
     if (SDL_Init(SDL_INIT_AUDIO) == 0) {
       Mix_Init(MIX_INIT_MP3);  // without an MP3 decoder the effects still work
       if (Mix_OpenAudio(mixRate, MIX_DEFAULT_FORMAT, 2, 1024) == 0) {

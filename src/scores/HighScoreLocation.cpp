@@ -36,11 +36,12 @@ bool folderWritable(const std::string& folder) {
 }  // namespace
 
 HighScoreLocation locateHighScores(const std::string& programFolder, const char* home,
-                                   const char* xdgDataHome) {
+                                   const char* xdgDataHome, bool sharedDataFolder) {
   std::string beside = kHighScoreFile;
   if (!programFolder.empty())
     beside = programFolder + (programFolder.back() == '/' ? "" : "/") + kHighScoreFile;
-  if (playerMayWrite(beside) || folderWritable(programFolder.empty() ? "." : programFolder))
+  if (!sharedDataFolder &&
+      (playerMayWrite(beside) || folderWritable(programFolder.empty() ? "." : programFolder)))
     return {beside, beside, {}, {}, {}};
 
   const std::string homeFolder = absoluteOrEmpty(home);

@@ -14,6 +14,7 @@ struct HighScoreLocation {
 };
 
 // programFolder "" is the working directory; home and xdgDataHome are the environment's values,
-// null when unset. Empty or relative values count as unset.
+// null when unset. Empty or relative values count as unset. sharedDataFolder: the folder is a
+// system install's, read for the default table but never saved in, even by a player who may.
 HighScoreLocation locateHighScores(const std::string& programFolder, const char* home,
-                                   const char* xdgDataHome);
+                                   const char* xdgDataHome, bool sharedDataFolder);

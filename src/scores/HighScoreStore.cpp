@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "InstallLayout.h"
 #include "scores/HighScoreFile.h"
 #include "scores/HighScoreLocation.h"
 #include "scores/HighScoreTable.h"
@@ -18,7 +19,8 @@ std::vector<PlacedScore> unsaved;
 
 const HighScoreLocation& location() {
   if (!chosenLocation)
-    chosenLocation = locateHighScores("", std::getenv("HOME"), std::getenv("XDG_DATA_HOME"));
+    chosenLocation = locateHighScores("", std::getenv("HOME"), std::getenv("XDG_DATA_HOME"),
+                                      kSharedDataFolder[0] != '\0');
   return *chosenLocation;
 }
 

@@ -1,5 +1,5 @@
 // The files the generator makes for an install: the default score file, written only where no
-// score file is yet, and the PNG writer's failures.
+// score file is yet, the PNG writer's failures, and the window's icon the game reads.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Desktop.h"
+#include "app/WindowIcon.h"
 #include "scores/HighScoreFile.h"
 
 namespace {
@@ -120,5 +121,38 @@ TEST_F(PngFile, FailuresLeaveNoFileBehind) {
   ASSERT_TRUE(bytes && bytes->size() > 8);
   EXPECT_EQ(Bytes(bytes->begin(), bytes->begin() + 8),
             (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+}
+using WindowIconFile = ScratchFolder;
+
+// The game decodes what the generator wrote into the menu icon's own pixels, at every size.
+TEST_F(WindowIconFile, HoldsTheMenuIconAtEverySize) {
+  const std::string path = folder_ + "/" + kWindowIconFile;
+  ASSERT_TRUE(writeWindowIcon(path));
+  const std::vector<unsigned long> icon = readWindowIcon(path.c_str());
+  size_t at = 0;
+  for (int size : kWindowIconSizes) {
+    SCOPED_TRACE(size);
+    ASSERT_LE(at + 2, icon.size());
+    EXPECT_EQ(icon[at], static_cast<unsigned long>(size));
+    EXPECT_EQ(icon[at + 1], static_cast<unsigned long>(size));
+    at += 2;
+    const std::vector<uint8_t> rgba = drawIcon(size);
+    ASSERT_LE(at + rgba.size() / 4, icon.size());
+    for (size_t i = 0; i < rgba.size(); i += 4, ++at) {
+      const unsigned long argb = static_cast<unsigned long>(rgba[i + 3]) << 24 |
+                                 static_cast<unsigned long>(rgba[i]) << 16 |
+                                 static_cast<unsigned long>(rgba[i + 1]) << 8 | rgba[i + 2];
+      ASSERT_EQ(icon[at], argb) << "pixel " << i / 4;
+    }
+  }
+  EXPECT_EQ(at, icon.size());
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+}
+
+TEST_F(WindowIconFile, AFailedWriteLeavesNothingBehind) {
+  const std::string path = folder_ + "/missing/" + kWindowIconFile;
+  EXPECT_FALSE(writeWindowIcon(path));
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
 }
 }  // namespace

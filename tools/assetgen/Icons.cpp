@@ -12,20 +12,7 @@ namespace {
 // The blocks stand in reading order red, green, blue, yellow: the order of the title logo.
 constexpr int kIconColors[4] = {0, 1, 2, 3};
 
-struct Layout {
-  int margin, gap, block;
-};
-
-// Large icons keep a little air around the blocks; the small ones use every pixel, and at 22
-// the blocks touch as they do on the board.
-Layout layoutFor(int size) {
-  if (size < 22) return {0, 2, 7};
-  if (size < 32) return {0, size - 22, 11};
-  int margin = size / 32, gap = std::max(2, size / 24);
-  return {margin, gap, (size - 2 * margin - gap) / 2};
-}
-
-// The block symbols drawn pixel by pixel for an 11-pixel block, whose face leaves 5x5 for them:
+// The block symbols drawn pixel by pixel for a block of 10 or 11 pixels, whose face leaves 5x5:
 // circle, triangle, square, diamond as in the game.
 constexpr const char* kSmallSymbols[4][5] = {
     {".###.", "#####", "#####", "#####", ".###."},
@@ -39,7 +26,7 @@ bool smallSymbolAt(int color, int i, int j) {
 }
 
 // A block of a few pixels: dark outline with cut corners, lit top and left, shaded bottom and
-// right. From 11 pixels on it carries its symbol, light with a dark edge; below that a symbol
+// right. From 10 pixels on it carries its symbol, light with a dark edge; below that a symbol
 // would be a smudge, and the colours alone tell the blocks apart.
 void paintSmallBlock(BITMAP* bmp, int x, int y, int size, int color) {
   Rgb base = pal::kBlockColors[color];
@@ -60,7 +47,7 @@ void paintSmallBlock(BITMAP* bmp, int x, int y, int size, int color) {
         c = shade(base, 0.7);
       else if (i == size - 2)
         c = shade(base, 0.82);
-      if (size >= 11) {
+      if (size >= 10) {
         int u = i - symbolAt, v = j - symbolAt;
         if (smallSymbolAt(color, u, v))
           c = fill;
@@ -76,9 +63,9 @@ void paintSmallBlock(BITMAP* bmp, int x, int y, int size, int color) {
 BITMAP* paintIcon(int size) {
   BITMAP* bmp = newPicture(size, size);
   if (!bmp) return nullptr;
-  Layout l = layoutFor(size);
+  IconLayout l = iconLayout(size);
   for (int k = 0; k < 4; ++k) {
-    int x = l.margin + (k % 2) * (l.block + l.gap), y = l.margin + (k / 2) * (l.block + l.gap);
+    int x = l.blockX(k), y = l.blockY(k);
     if (size < 32)
       paintSmallBlock(bmp, x, y, l.block, kIconColors[k]);
     else
@@ -87,6 +74,18 @@ BITMAP* paintIcon(int size) {
   return bmp;
 }
 }  // namespace
+
+// Every size keeps transparent air around the blocks, as the hicolor theme's guidelines ask, so
+// the icon never runs into its neighbours in a menu or a dock: a pixel at the small sizes, a
+// sixteenth of the size from 32 on. At 22 and 24 the blocks touch, as they do on the board, to
+// leave their symbols room.
+IconLayout iconLayout(int size) {
+  int margin = std::max(1, size / 16);
+  if (size < 22) return {margin, 2, (size - 2 * margin - 2) / 2};
+  if (size < 32) return {margin, 0, (size - 2 * margin) / 2};
+  int gap = std::max(2, size / 24);
+  return {margin, gap, (size - 2 * margin - gap) / 2};
+}
 
 std::vector<uint8_t> drawIcon(int size) {
   std::vector<uint8_t> rgba;
@@ -143,6 +142,19 @@ bool writePng(const std::string& path, const std::vector<uint8_t>& rgba, int wid
   return true;
 }
 
+bool writeWholeFile(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
 bool generateIcons(const std::string& folder) {
   for (int size : kIconSizes) {
     std::string path = folder + "/icon-" + std::to_string(size) + ".png";
@@ -151,5 +163,23 @@ bool generateIcons(const std::string& folder) {
       return false;
     }
   }
+  const std::string svg = folder + "/icon.svg";
+  if (!writeWholeFile(svg, svgIcon())) {
+    std::fprintf(stderr, "zeph-assetgen: cannot write %s\n", svg.c_str());
+    return false;
+  }
   return true;
+}
+
+bool writeWindowIcon(const std::string& path) {
+  std::string pam;
+  for (int size : kWindowIconSizes) {
+    std::vector<uint8_t> rgba = drawIcon(size);
+    if (rgba.empty()) return false;
+    const std::string side = std::to_string(size);
+    pam += "P7\nWIDTH " + side + "\nHEIGHT " + side +
+           "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    pam.append(rgba.begin(), rgba.end());
+  }
+  return writeWholeFile(path, pam);
 }

@@ -1,7 +1,8 @@
-// zeph-assetgen FOLDER: writes every BMP, WAV and MP3 the game reads into FOLDER, and a default
-// HIGHSCORE.DAT when none is there yet.
+// zeph-assetgen FOLDER: writes every BMP, WAV and MP3 the game reads and the window's icon into
+// FOLDER, and a default HIGHSCORE.DAT when none is there yet.
 // zeph-assetgen --preview FOLDER: the pictures only, plus the screens composed as preview-*.bmp.
-// zeph-assetgen --desktop FOLDER: what an install adds: icon-N.png and HIGHSCORE.DAT.default.
+// zeph-assetgen --desktop FOLDER: what an install adds: icon-N.png, icon.svg and
+// HIGHSCORE.DAT.default.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "ArtPreview.h"
 #include "Desktop.h"
 #include "Generator.h"
+#include "app/WindowIcon.h"
 #include "scores/HighScoreTable.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
   } else {
     // A player's scores in the build's game folder survive every rebuild.
     ok = generateArt(folder) && generateAudio(folder) &&
+         writeWindowIcon(folder + "/" + kWindowIconFile) &&
          writeDefaultHighScores(folder + "/" + kHighScoreFile, true);
   }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

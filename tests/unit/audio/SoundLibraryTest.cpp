@@ -151,6 +151,22 @@ TEST(SoundLibraryInit, FailsWhenNoDeviceOpensAndCanStartLater) {
   EXPECT_EQ(SDL_WasInit(0), 0u);
 }
 
+// No sound card answers: SDL's ALSA backend is asked for a card that is not there (AUDIODEV is
+// the device it opens). The game starts silent, and ALSA's own complaints stay off the player's
+// terminal.
+TEST(SoundLibraryInit, AMissingSoundCardFailsWithoutALine) {
+  setenv("SDL_AUDIODRIVER", "alsa", 1);
+  setenv("AUDIODEV", "hw:CARD=ZephNoSuchCard", 1);
+  testing::internal::CaptureStderr();
+  const int started = FSOUND_Init(44100, 32, 0);
+  const std::string printed = testing::internal::GetCapturedStderr();
+  unsetenv("AUDIODEV");
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_EQ(started, 0);
+  EXPECT_EQ(printed, "");
+  EXPECT_EQ(SDL_WasInit(0), 0u);
+}
+
 TEST(SoundLibrarySamples, LoadPlayFreeAndMissingFiles) {
   SoundSpy spy;
   const std::string laser = spy.folder() + "/Laser.wav";

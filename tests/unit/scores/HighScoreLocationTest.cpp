@@ -185,8 +185,41 @@ TEST_F(Location, BesideTheProgramWhenThePlayerCanWriteThereElseTheDataFolder) {
     const auto xdg = expand(c.xdgDataHome);
     const std::string game = at("game");
     std::string found = asPlayer([&] {
+      HighScoreLocation where = locateHighScores(game, home ? home->c_str() : nullptr,
+                                                 xdg ? xdg->c_str() : nullptr, false);
+      return where.load + "|" + where.save + "|" + where.fallback + "|" + where.ownBelow;
+    });
+    EXPECT_EQ(shorten(found), c.expected);
+  }
+}
+
+// A system install's data folder is shared ground: a player who may write there (root, in the
+// package) still only reads the default table from it and saves in their own data folder.
+TEST_F(Location, ASharedDataFolderIsOnlyReadFrom) {
+  const std::string beside = "@/game/HIGHSCORE.DAT";
+  const std::string inHome = "@/home/.local/share/zeph/HIGHSCORE.DAT";
+  struct Case {
+    const char* name;
+    const char* ownFile;
+    const char* home;
+    std::string expected;  // load|save|fallback|ownBelow
+  } cases[] = {
+      {"first start", nullptr, "@/home", beside + "|" + inHome + "|" + beside + "|@/home"},
+      {"the player's own file exists", kOwnFile, "@/home",
+       inHome + "|" + inHome + "|" + beside + "|@/home"},
+      {"HOME unset: nowhere to save", nullptr, nullptr, beside + "||" + beside + "|"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    lay(0755, Content::Valid, 0644);  // folder and file writable by the player
+    if (c.ownFile) place(c.ownFile, Content::Valid, 800);
+    const auto home = expand(c.home);
+    const std::string game = at("game");
+    std::string found = asPlayer([&] {
       HighScoreLocation where =
-          locateHighScores(game, home ? home->c_str() : nullptr, xdg ? xdg->c_str() : nullptr);
+          locateHighScores(game, home ? home->c_str() : nullptr, nullptr, true);
       return where.load + "|" + where.save + "|" + where.fallback + "|" + where.ownBelow;
     });
     EXPECT_EQ(shorten(found), c.expected);
