@@ -385,19 +385,23 @@ static int modeOf(int flags, va_list arguments) {
 
 /* --- the C library's entry points ------------------------------------------------------ */
 
+/* The pad's paths get our answer, the other joystick paths are absent, the rest go through. */
+#define ROUTE(path, ours, real) \
+  switch (classify(path)) {     \
+    case 1:                     \
+      return ours;              \
+    case -1:                    \
+      return absent();          \
+    default:                    \
+      return real;              \
+  }
+
 int open(const char* path, int flags, ...) {
   va_list arguments;
   va_start(arguments, flags);
   int mode = modeOf(flags, arguments);
   va_end(arguments);
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(open)(path, flags, mode);
-  }
+  ROUTE(path, openPad(flags), REAL(open)(path, flags, mode));
 }
 
 int open64(const char* path, int flags, ...) {
@@ -405,14 +409,7 @@ int open64(const char* path, int flags, ...) {
   va_start(arguments, flags);
   int mode = modeOf(flags, arguments);
   va_end(arguments);
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(open64)(path, flags, mode);
-  }
+  ROUTE(path, openPad(flags), REAL(open64)(path, flags, mode));
 }
 
 int openat(int dir, const char* path, int flags, ...) {
@@ -420,14 +417,7 @@ int openat(int dir, const char* path, int flags, ...) {
   va_start(arguments, flags);
   int mode = modeOf(flags, arguments);
   va_end(arguments);
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(openat)(dir, path, flags, mode);
-  }
+  ROUTE(path, openPad(flags), REAL(openat)(dir, path, flags, mode));
 }
 
 int openat64(int dir, const char* path, int flags, ...) {
@@ -435,36 +425,15 @@ int openat64(int dir, const char* path, int flags, ...) {
   va_start(arguments, flags);
   int mode = modeOf(flags, arguments);
   va_end(arguments);
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(openat64)(dir, path, flags, mode);
-  }
+  ROUTE(path, openPad(flags), REAL(openat64)(dir, path, flags, mode));
 }
 
 int __open_2(const char* path, int flags) {
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(__open_2)(path, flags);
-  }
+  ROUTE(path, openPad(flags), REAL(__open_2)(path, flags));
 }
 
 int __open64_2(const char* path, int flags) {
-  switch (classify(path)) {
-    case 1:
-      return openPad(flags);
-    case -1:
-      return absent();
-    default:
-      return REAL(__open64_2)(path, flags);
-  }
+  ROUTE(path, openPad(flags), REAL(__open64_2)(path, flags));
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {
@@ -487,16 +456,9 @@ int ioctl(int fd, unsigned long request, ...) {
 
 int close(int fd) { return isOurs(fd) ? padClose(fd) : REAL(close)(fd); }
 
-#define STAT_HOOK(name, type, statFn)             \
-  int name(const char* path, struct type* info) { \
-    switch (classify(path)) {                     \
-      case 1:                                     \
-        return statFn(info);                      \
-      case -1:                                    \
-        return absent();                          \
-      default:                                    \
-        return REAL(name)(path, info);            \
-    }                                             \
+#define STAT_HOOK(name, type, statFn)                  \
+  int name(const char* path, struct type* info) {      \
+    ROUTE(path, statFn(info), REAL(name)(path, info)); \
   }
 STAT_HOOK(stat, stat, padStat)
 STAT_HOOK(stat64, stat64, padStat64)
@@ -504,45 +466,15 @@ STAT_HOOK(lstat, stat, padStat)
 STAT_HOOK(lstat64, stat64, padStat64)
 
 int fstatat(int dir, const char* path, struct stat* info, int flags) {
-  switch (classify(path)) {
-    case 1:
-      return padStat(info);
-    case -1:
-      return absent();
-    default:
-      return REAL(fstatat)(dir, path, info, flags);
-  }
+  ROUTE(path, padStat(info), REAL(fstatat)(dir, path, info, flags));
 }
 
 int fstatat64(int dir, const char* path, struct stat64* info, int flags) {
-  switch (classify(path)) {
-    case 1:
-      return padStat64(info);
-    case -1:
-      return absent();
-    default:
-      return REAL(fstatat64)(dir, path, info, flags);
-  }
+  ROUTE(path, padStat64(info), REAL(fstatat64)(dir, path, info, flags));
 }
 
-int access(const char* path, int mode) {
-  switch (classify(path)) {
-    case 1:
-      return padAccess(mode);
-    case -1:
-      return absent();
-    default:
-      return REAL(access)(path, mode);
-  }
-}
+int access(const char* path, int mode) { ROUTE(path, padAccess(mode), REAL(access)(path, mode)); }
 
 int faccessat(int dir, const char* path, int mode, int flags) {
-  switch (classify(path)) {
-    case 1:
-      return padAccess(mode);
-    case -1:
-      return absent();
-    default:
-      return REAL(faccessat)(dir, path, mode, flags);
-  }
+  ROUTE(path, padAccess(mode), REAL(faccessat)(dir, path, mode, flags));
 }
