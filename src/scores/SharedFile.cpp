@@ -160,13 +160,6 @@ bool takeOverAttributes(int fd, const struct stat& old) {
 
 SyncFunction sharedFileSync = ::fsync;
 
-FileOutcome FileOutcome::ok() { return {true, true, false, {}}; }
-FileOutcome FileOutcome::failed(int error) { return {false, false, false, std::strerror(error)}; }
-FileOutcome FileOutcome::refused(std::string why) { return {false, false, false, std::move(why)}; }
-FileOutcome FileOutcome::frozen() { return {false, false, true, "the file is read-only"}; }
-
-bool trustedOwner(uid_t owner) { return owner == ::geteuid() || owner == 0; }
-
 FileOutcome followTrustedLinks(std::string& path) {
   for (int hop = 0;; ++hop) {
     struct stat info {};

@@ -9,24 +9,8 @@
 #include <span>
 #include <string>
 
-// What became of a step, with a reason a player can read when it failed: the system's error
-// text, or our own words for a refusal. A frozen file is refused without a word.
-struct FileOutcome {
-  bool done = false;
-  bool replaced = false;  // the new bytes are in place, even when their flush then failed
-  bool silent = false;
-  std::string reason;
-
-  explicit operator bool() const { return done; }
-  static FileOutcome ok();
-  static FileOutcome failed(int error);  // the system's text for errno value error
-  static FileOutcome refused(std::string why);
-  static FileOutcome frozen();
-};
-
-// Links and folders are trusted from the player (effective uid) and root, as the kernel trusts
-// links in shared folders.
-bool trustedOwner(uid_t owner);
+#include "files/FileOutcome.h"
+#include "files/FolderWalk.h"
 
 // Turns path into the file it leads to through a chain of trusted links (relative targets
 // taken from the folder of the link that names them). A missing end is fine; a link of
