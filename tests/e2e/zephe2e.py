@@ -310,6 +310,16 @@ class Game:
         _run(["xdotool", "keyup", name], env=self.env)
         time.sleep(after)
 
+    def key_until(self, name, done, what, timeout=15):
+        """Holds a key until done() says the screen took it, then lets go: a front-end screen
+        acts once however long a key is held, and a busy machine may miss a short press."""
+        _run(["xdotool", "keydown", name], env=self.env)
+        try:
+            self.wait_for(done, timeout, what)
+        finally:
+            _run(["xdotool", "keyup", name], env=self.env)
+            time.sleep(0.15)  # the release must be seen before the next press
+
     def keys(self, *names, hold=0.1, after=0.15):
         for name in names:
             self.key(name, hold, after)
