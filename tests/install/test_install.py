@@ -423,8 +423,15 @@ def package_field(deb, name):
 
 
 def as_nobody(args, **kwargs):
-    return run(["setpriv", "--reuid=%d" % PLAYER, "--regid=%d" % PLAYER, "--clear-groups"] + args,
-               **kwargs)
+    """args run as the ordinary player, in a folder of their own: the checkout and its build
+    may lie in a home folder no one else may enter (0700, as /root is)."""
+    workdir = scratch("zeph-nobody-")
+    os.chown(workdir, PLAYER, PLAYER)
+    try:
+        return run(["setpriv", "--reuid=%d" % PLAYER, "--regid=%d" % PLAYER, "--clear-groups"]
+                   + args, cwd=workdir, **kwargs)
+    finally:
+        shutil.rmtree(workdir, ignore_errors=True)
 
 
 def test_the_package_lays_the_game_out_as_distributions_do(build_dir):
@@ -630,12 +637,15 @@ def test_install_deps_tells_a_user_without_sudo_what_to_run_as_root(build_dir):
                 f.write("#!/bin/sh\necho \"$0 $*\" >>%s/called\nexit 1\n" % tools)
             os.chmod(os.path.join(tools, name), 0o755)
         os.chmod(tools, 0o777)
-        script = os.path.join(SOURCE, "scripts", "install-deps")
+        # A copy the player can reach: the checkout may lie in a folder closed to others.
+        script = os.path.join(tools, "install-deps")
+        shutil.copy(os.path.join(SOURCE, "scripts", "install-deps"), script)
+        os.chmod(script, 0o755)
         result = subprocess.run(
             [shutil.which("setpriv"), "--reuid=%d" % PLAYER, "--regid=%d" % PLAYER,
              "--clear-groups", script],
-            env={"PATH": tools, "HOME": "/tmp"}, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-            text=True, timeout=60)
+            env={"PATH": tools, "HOME": "/tmp"}, cwd=tools, stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, text=True, timeout=60)
         called = read(os.path.join(tools, "called")).decode()
         check(result.returncode != 0, "exit code 0 with packages missing")
         check(result.stdout == "", "stdout: %r" % result.stdout)
