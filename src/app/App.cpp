@@ -102,13 +102,20 @@ bool switchToFullScreen() {
 }
 
 int runZeph() {
+  // A quit signal ends the start at any point: boxes close, screens leave at once.
+  installQuitHandler();
   enterDataFolder();
 
   if (!loadHighScores()) {
     showMessageBox("Highscore Error", "Error");
     resetHighScores();
   }
-  if (!FSOUND_Init(44100, 32, 0)) {
+  bool soundStarted = false;
+  {
+    QuitSignalsHeld held;
+    soundStarted = FSOUND_Init(44100, 32, 0);
+  }
+  if (!soundStarted) {
     musicEnabled = 0;
     soundEnabled = 0;
   }
@@ -116,13 +123,19 @@ int runZeph() {
     FSOUND_Close();
     return 1;
   }
-  if (!startLibrary(kWindowWidth, kWindowHeight, true)) {
+  bool started = false;
+  {
+    // Allegro hooks the quit signals for itself; ours takes them back before they arrive.
+    QuitSignalsHeld held;
+    started = startLibrary(kWindowWidth, kWindowHeight, true);
+    installQuitHandler();
+  }
+  if (!started) {
     if (allegro_error[0]) std::fprintf(stderr, "zeph: %s\n", allegro_error);
     showMessageBox("Cannot find a suitable graphicmode!", "Error");
     allegro_exit();
     return 1;
   }
-  installQuitHandler();
   setTransparentText();
   startGamepad();
   std::srand(static_cast<unsigned>(std::time(nullptr)));

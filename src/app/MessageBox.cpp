@@ -4,13 +4,20 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+
+#include "app/QuitRequest.h"
 
 extern char** environ;
 
 namespace {
-// Runs xmessage and waits for the player to press OK; false when no dialog could be shown.
+constexpr long kQuitCheckNanoseconds = 20'000'000;
+
+// Runs xmessage and waits for the player to press OK, or for a quit signal, which closes the
+// box too; false when no dialog could be shown.
 bool runXmessage(const char* text, const char* title) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return false;
@@ -21,8 +28,18 @@ bool runXmessage(const char* text, const char* title) {
       0)
     return false;
   int status = 0;
-  while (waitpid(pid, &status, 0) == -1) {
-    if (errno != EINTR) return false;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return false;
+    if (quitRequested()) {
+      kill(pid, SIGTERM);
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      return false;
+    }
+    timespec pause{0, kQuitCheckNanoseconds};
+    nanosleep(&pause, nullptr);
   }
   return WIFEXITED(status) && WEXITSTATUS(status) == 101;
 }

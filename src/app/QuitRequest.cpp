@@ -1,9 +1,12 @@
 #include "app/QuitRequest.h"
 
+#include <pthread.h>
+
 #include <csignal>
 
 namespace {
 volatile std::sig_atomic_t quitFlag = 0;
+constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onQuitSignal(int) { quitFlag = 1; }
 }  // namespace
@@ -15,10 +18,17 @@ void installQuitHandler() {
   struct sigaction action {};
   action.sa_handler = onQuitSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  for (int signal : kQuitSignals) sigaction(signal, &action, nullptr);
 }
+
+QuitSignalsHeld::QuitSignalsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : kQuitSignals) sigaddset(&held, signal);
+  pthread_sigmask(SIG_BLOCK, &held, &previous);
+}
+
+QuitSignalsHeld::~QuitSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
 
 bool quitRequested() { return quitFlag != 0; }
 void requestQuit() { quitFlag = 1; }
