@@ -33,11 +33,12 @@ void closeSoundDevice() {
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void SoundDeviceWatcher::start(int rate, int channels, bool closeFirst) {
+void SoundDeviceWatcher::start(int rate, int channels, std::function<void()> letGo) {
   stop();
   opened.store(false);
   stopping = false;
-  worker = std::thread([this, rate, channels, closeFirst] { attempt(rate, channels, closeFirst); });
+  worker = std::thread(
+      [this, rate, channels, letGo = std::move(letGo)] { attempt(rate, channels, letGo); });
 }
 
 void SoundDeviceWatcher::stop() {
@@ -50,8 +51,8 @@ void SoundDeviceWatcher::stop() {
   worker.join();
 }
 
-void SoundDeviceWatcher::attempt(int rate, int channels, bool closeFirst) {
-  if (closeFirst) closeSoundDevice();
+void SoundDeviceWatcher::attempt(int rate, int channels, const std::function<void()>& letGo) {
+  if (letGo) letGo();
   std::unique_lock<std::mutex> hold(lock);
   while (!stopping) {
     hold.unlock();

@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -15,9 +16,10 @@ class SoundDeviceWatcher {
   SoundDeviceWatcher& operator=(const SoundDeviceWatcher&) = delete;
 
   // Starts trying to open the mixer at this rate with this many channels, twice a second,
-  // until it opens. closeFirst: the mixer of a lost device is still open and is closed first.
-  // SDL's audio and the mixer then belong to the watcher until ready() or stop().
-  void start(int rate, int channels, bool closeFirst);
+  // until it opens. letGo, when given, runs first on the watcher's thread: what is left of a
+  // lost device is released there (closing one takes about 50 ms). SDL's audio and the mixer
+  // then belong to the watcher until ready() or stop().
+  void start(int rate, int channels, std::function<void()> letGo = {});
   // True once the mixer is open again; the watcher has then finished, and the mixer is the
   // main thread's again after stop().
   bool ready() const { return opened.load(std::memory_order_acquire); }
@@ -26,7 +28,7 @@ class SoundDeviceWatcher {
   void stop();
 
  private:
-  void attempt(int rate, int channels, bool closeFirst);
+  void attempt(int rate, int channels, const std::function<void()>& letGo);
 
   std::thread worker;
   std::mutex lock;

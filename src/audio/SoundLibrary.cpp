@@ -17,10 +17,11 @@
 #include "audio/SoundFileRead.h"
 
 struct FSOUND_SAMPLE {
-  Mix_Chunk* chunk = nullptr;  // null while the device is away
+  Mix_Chunk* chunk = nullptr;  // null while the device is away, and until decoded for a new one
   std::string file;
   std::string path;
   std::vector<uint8_t> bytes;
+  bool refused = false;  // SDL would not decode it: it stays silent
 };
 
 struct FSOUND_STREAM {
@@ -28,7 +29,8 @@ struct FSOUND_STREAM {
   std::string file;
   std::string path;
   bool loop = false;
-  std::vector<uint8_t> bytes;
+  // Shared with a lost device's music until the watcher has released it.
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 
 namespace {
@@ -101,14 +103,25 @@ void quietAlsaErrors() {
 
 // SDL decodes from the bytes in place; the handle keeps them alive as long as SDL reads them.
 bool decodeSample(FSOUND_SAMPLE& sample) {
+  if (sample.chunk || sample.refused) return sample.chunk != nullptr;
   SDL_RWops* source = SDL_RWFromConstMem(sample.bytes.data(), int(sample.bytes.size()));
   sample.chunk = source ? Mix_LoadWAV_RW(source, 1) : nullptr;
-  if (!sample.chunk) reportSilentSound(sample.path, SoundKind::Effect, "damaged");
+  sample.refused = !sample.chunk;
+  if (sample.refused) reportSilentSound(sample.path, SoundKind::Effect, "damaged");
   return sample.chunk != nullptr;
 }
 
+// After the device came back, one sample a tick is decoded for it (up to about 2 ms each), so
+// the return never holds a tick up; a sample played before its turn is decoded then.
+void decodeNextSample() {
+  auto pending = std::find_if(samples.begin(), samples.end(), [](const auto& sample) {
+    return !sample->chunk && !sample->refused;
+  });
+  if (pending != samples.end()) decodeSample(**pending);
+}
+
 bool decodeStream(FSOUND_STREAM& stream) {
-  SDL_RWops* source = SDL_RWFromConstMem(stream.bytes.data(), int(stream.bytes.size()));
+  SDL_RWops* source = SDL_RWFromConstMem(stream.bytes->data(), int(stream.bytes->size()));
   stream.music = source ? Mix_LoadMUSType_RW(source, MUS_MP3, 1) : nullptr;
   if (!stream.music) reportSilentSound(stream.path, SoundKind::Track, "damaged");
   return stream.music != nullptr;
@@ -132,30 +145,40 @@ void releaseStream(FSOUND_STREAM* stream) {
   forget(streams, stream);
 }
 
-// The device is gone: what SDL decoded for it goes, the bytes and the handles stay, and the
-// watcher closes the dead mixer and waits for a device.
+// The device is gone: what SDL decoded for it goes, the bytes and the handles stay. The watcher
+// releases the decoded sound and the dead mixer on its own thread (on a dead server that takes
+// longer than a tick) and then waits for a device.
 void loseDevice() {
   if (playingStream && !playingStream->loop && !Mix_PlayingMusic()) playingStream = nullptr;
-  Mix_HaltChannel(-1);
-  Mix_HaltMusic();
+  std::vector<Mix_Chunk*> chunks;
   for (auto& sample : samples) {
-    if (sample->chunk) Mix_FreeChunk(sample->chunk);
+    if (sample->chunk) chunks.push_back(sample->chunk);
     sample->chunk = nullptr;
   }
+  struct DecodedTrack {
+    Mix_Music* music;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;  // what the music reads, until freed
+  };
+  std::vector<DecodedTrack> tracks;
   for (auto& stream : streams) {
-    if (stream->music) Mix_FreeMusic(stream->music);
+    if (stream->music) tracks.push_back({stream->music, stream->bytes});
     stream->music = nullptr;
   }
   deviceOpen = false;
-  watcher.start(mixRate, channelCount, true);
+  watcher.start(mixRate, channelCount, [chunks = std::move(chunks), tracks = std::move(tracks)] {
+    Mix_HaltChannel(-1);
+    Mix_HaltMusic();
+    for (Mix_Chunk* chunk : chunks) Mix_FreeChunk(chunk);
+    for (const DecodedTrack& track : tracks) Mix_FreeMusic(track.music);
+    closeSoundDevice();
+  });
 }
 
-// The watcher opened a device: every sample is decoded for it and the wanted track starts over.
+// The watcher opened a device: the wanted track starts over, the samples follow tick by tick.
 void takeDeviceBack() {
   watcher.stop();
   deviceOpen = true;
   SDL_FlushEvents(SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED);
-  for (auto& sample : samples) decodeSample(*sample);
   if (playingStream && !startTrack(*playingStream)) playingStream = nullptr;
 }
 
@@ -180,7 +203,10 @@ void setSoundObserver(std::function<void(const SoundCall&)> newObserver) {
 void keepSoundInStep() {
   if (!audioStarted) return;
   if (deviceOpen) {
-    if (deviceRemoved()) loseDevice();
+    if (deviceRemoved())
+      loseDevice();
+    else
+      decodeNextSample();
   } else if (watcher.ready()) {
     takeDeviceBack();
   }
@@ -206,7 +232,7 @@ signed char FSOUND_Init(int rate, int maxChannels, unsigned int /*flags: none ap
       deviceOpen = openMixer(mixRate, channelCount);
       if (!deviceOpen) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        watcher.start(mixRate, channelCount, false);
+        watcher.start(mixRate, channelCount);
       }
     } else {
       SDL_Quit();
@@ -259,7 +285,7 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int,
 
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
   int used = -1;
-  if (audioStarted && deviceOpen && isLive(samples, sample) && sample->chunk) {
+  if (audioStarted && deviceOpen && isLive(samples, sample) && decodeSample(*sample)) {
     // Any free channel: the same sample may sound on several at once.
     int wanted = channel >= 0 && channel < channelCount ? channel : -1;
     used = Mix_PlayChannel(wanted, sample->chunk, 0);
@@ -284,7 +310,8 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int, int)
   if (audioStarted && name && readSoundFile(name, SoundKind::Track, bytes)) {
     bool loop = (mode & FSOUND_LOOP_NORMAL) != 0;
     auto stream = std::make_unique<FSOUND_STREAM>(
-        FSOUND_STREAM{nullptr, baseName(name), name, loop, std::move(bytes)});
+        FSOUND_STREAM{nullptr, baseName(name), name, loop,
+                      std::make_shared<const std::vector<uint8_t>>(std::move(bytes))});
     if (!deviceOpen || decodeStream(*stream)) {
       streams.push_back(std::move(stream));
       handle = streams.back().get();
