@@ -37,8 +37,11 @@ void SoundDeviceWatcher::start(int rate, int channels, std::function<void()> let
   stop();
   opened.store(false);
   stopping = false;
-  worker = std::thread(
-      [this, rate, channels, letGo = std::move(letGo)] { attempt(rate, channels, letGo); });
+  worker = std::thread([this, rate, channels, letGo = std::move(letGo)] {
+    attempt(rate, channels, letGo);
+    // SDL keeps an error text per thread, freed by itself only on threads it made.
+    SDL_TLSCleanup();
+  });
 }
 
 void SoundDeviceWatcher::stop() {
