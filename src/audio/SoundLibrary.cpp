@@ -1,5 +1,7 @@
 // The game's ten sound library calls on SDL2_mixer: samples are chunks on free channels,
 // streams are SDL_mixer's one music track. Every call is a no-op until audio has started.
+// Each handle keeps its file's checked bytes, so that a device that goes away and comes back
+// (a sound server restarting) gets every sample and the current track again.
 #include "audio/SoundLibrary.h"
 
 #include <SDL.h>
@@ -10,15 +12,25 @@
 #include <memory>
 #include <vector>
 
+#include "audio/QuietMp3Decoder.h"
+#include "audio/SoundDeviceWatcher.h"
+#include "audio/SoundFileRead.h"
+
 struct FSOUND_SAMPLE {
-  Mix_Chunk* chunk = nullptr;
+  Mix_Chunk* chunk = nullptr;  // null while the device is away, and until decoded for a new one
   std::string file;
+  std::string path;
+  std::vector<uint8_t> bytes;
+  bool refused = false;  // SDL would not decode it: it stays silent
 };
 
 struct FSOUND_STREAM {
-  Mix_Music* music = nullptr;
+  Mix_Music* music = nullptr;  // null while the device is away; it reads from bytes
   std::string file;
+  std::string path;
   bool loop = false;
+  // Shared with a lost device's music until the watcher has released it.
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 
 namespace {
@@ -27,13 +39,17 @@ namespace {
 constexpr int kMusicChannel = 1000;
 constexpr int kFullVolume = 255;
 
-bool audioStarted = false;
+bool audioStarted = false;  // FSOUND_Init succeeded: the layer runs, with or without a device
+bool deviceOpen = false;    // the mixer is open and ours (not the watcher's)
+int mixRate = 0;
 int channelCount = 0;
+int musicVolume = MIX_MAX_VOLUME;  // kept for the track when the device comes back
+SoundDeviceWatcher watcher;
 // Every live handle, so that FSOUND_Close can release them and a stale or foreign
 // pointer is recognised and ignored instead of being dereferenced.
 std::vector<std::unique_ptr<FSOUND_SAMPLE>> samples;
 std::vector<std::unique_ptr<FSOUND_STREAM>> streams;
-FSOUND_STREAM* playingStream = nullptr;
+FSOUND_STREAM* playingStream = nullptr;  // the track the game wants heard, device or not
 std::function<void(const SoundCall&)> observer;
 
 std::string baseName(const char* path) {
@@ -85,13 +101,97 @@ void quietAlsaErrors() {
   if (setHandler) setHandler(ignoreAlsaError);
 }
 
+// SDL decodes from the bytes in place; the handle keeps them alive as long as SDL reads them.
+bool decodeSample(FSOUND_SAMPLE& sample) {
+  if (sample.chunk || sample.refused) return sample.chunk != nullptr;
+  SDL_RWops* source = SDL_RWFromConstMem(sample.bytes.data(), int(sample.bytes.size()));
+  sample.chunk = source ? Mix_LoadWAV_RW(source, 1) : nullptr;
+  sample.refused = !sample.chunk;
+  if (sample.refused) reportSilentSound(sample.path, SoundKind::Effect, "damaged");
+  return sample.chunk != nullptr;
+}
+
+// After the device came back, one sample a tick is decoded for it (up to about 2 ms each), so
+// the return never holds a tick up; a sample played before its turn is decoded then.
+void decodeNextSample() {
+  auto pending = std::find_if(samples.begin(), samples.end(), [](const auto& sample) {
+    return !sample->chunk && !sample->refused;
+  });
+  if (pending != samples.end()) decodeSample(**pending);
+}
+
+bool decodeStream(FSOUND_STREAM& stream) {
+  SDL_RWops* source = SDL_RWFromConstMem(stream.bytes->data(), int(stream.bytes->size()));
+  stream.music = source ? Mix_LoadMUSType_RW(source, MUS_MP3, 1) : nullptr;
+  if (!stream.music) reportSilentSound(stream.path, SoundKind::Track, "damaged");
+  return stream.music != nullptr;
+}
+
+bool startTrack(FSOUND_STREAM& stream) {
+  if (!stream.music && !decodeStream(stream)) return false;
+  Mix_VolumeMusic(musicVolume);
+  return Mix_PlayMusic(stream.music, stream.loop ? -1 : 0) == 0;
+}
+
+void haltStream(FSOUND_STREAM* stream) {
+  if (stream != playingStream) return;
+  if (deviceOpen) Mix_HaltMusic();
+  playingStream = nullptr;
+}
+
 void releaseStream(FSOUND_STREAM* stream) {
-  if (stream == playingStream) {
-    Mix_HaltMusic();
-    playingStream = nullptr;
-  }
-  Mix_FreeMusic(stream->music);
+  haltStream(stream);
+  if (stream->music) Mix_FreeMusic(stream->music);
   forget(streams, stream);
+}
+
+// The device is gone: what SDL decoded for it goes, the bytes and the handles stay. The watcher
+// releases the decoded sound and the dead mixer on its own thread (on a dead server that takes
+// longer than a tick) and then waits for a device.
+void loseDevice() {
+  if (playingStream && !playingStream->loop && !Mix_PlayingMusic()) playingStream = nullptr;
+  std::vector<Mix_Chunk*> chunks;
+  for (auto& sample : samples) {
+    if (sample->chunk) chunks.push_back(sample->chunk);
+    sample->chunk = nullptr;
+  }
+  struct DecodedTrack {
+    Mix_Music* music;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;  // what the music reads, until freed
+  };
+  std::vector<DecodedTrack> tracks;
+  for (auto& stream : streams) {
+    if (stream->music) tracks.push_back({stream->music, stream->bytes});
+    stream->music = nullptr;
+  }
+  deviceOpen = false;
+  watcher.start(mixRate, channelCount, [chunks = std::move(chunks), tracks = std::move(tracks)] {
+    Mix_HaltChannel(-1);
+    Mix_HaltMusic();
+    for (Mix_Chunk* chunk : chunks) Mix_FreeChunk(chunk);
+    for (const DecodedTrack& track : tracks) Mix_FreeMusic(track.music);
+    closeSoundDevice();
+  });
+}
+
+// The watcher opened a device: the wanted track starts over, the samples follow tick by tick.
+void takeDeviceBack() {
+  watcher.stop();
+  deviceOpen = true;
+  SDL_FlushEvents(SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED);
+  if (playingStream && !startTrack(*playingStream)) playingStream = nullptr;
+}
+
+bool deviceRemoved() {
+  SDL_Event events[8];
+  bool removed = false;
+  int got = 0;
+  while ((got = SDL_PeepEvents(events, 8, SDL_GETEVENT, SDL_AUDIODEVICEADDED,
+                               SDL_AUDIODEVICEREMOVED)) > 0) {
+    for (int i = 0; i < got; ++i)
+      removed |= events[i].type == SDL_AUDIODEVICEREMOVED && !events[i].adevice.iscapture;
+  }
+  return removed;
 }
 
 }  // namespace
@@ -100,40 +200,68 @@ void setSoundObserver(std::function<void(const SoundCall&)> newObserver) {
   observer = std::move(newObserver);
 }
 
-signed char FSOUND_Init(int mixRate, int maxChannels, unsigned int /*flags: none apply*/) {
-  bool ok = audioStarted;
+void keepSoundInStep() {
+  if (!audioStarted) return;
+  if (deviceOpen) {
+    if (deviceRemoved())
+      loseDevice();
+    else
+      decodeNextSample();
+  } else if (watcher.ready()) {
+    takeDeviceBack();
+  }
+}
+
+bool soundDeviceOpen() { return deviceOpen; }
+
+signed char FSOUND_Init(int rate, int maxChannels, unsigned int /*flags: none apply*/) {
   if (!audioStarted) {
     // The game installs its own SIGINT/SIGTERM handler; SDL's would fight it.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     quietAlsaErrors();
-    if (SDL_Init(SDL_INIT_AUDIO) == 0) {
+    // Asked here so that the decoder's quieting wrapper is linked into every program with sound.
+    static_cast<void>(mp3DecoderIsQuiet());
+    // Without any audio driver SDL can start there is no sound to wait for: the library failed.
+    // A driver without a device (no server yet, no card) is a device that may still come.
+    if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_AUDIO) == 0) {
       Mix_Init(MIX_INIT_MP3);  // without an MP3 decoder the effects still work
-      if (Mix_OpenAudio(mixRate, MIX_DEFAULT_FORMAT, 2, 1024) == 0) {
-        channelCount = Mix_AllocateChannels(std::max(maxChannels, 1));
-        audioStarted = ok = true;
-      } else {
-        Mix_Quit();
+      mixRate = rate;
+      channelCount = std::max(maxChannels, 1);
+      musicVolume = MIX_MAX_VOLUME;
+      audioStarted = true;
+      deviceOpen = openMixer(mixRate, channelCount);
+      if (!deviceOpen) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        watcher.start(mixRate, channelCount);
       }
+    } else {
+      SDL_Quit();
     }
-    if (!ok) SDL_Quit();
   }
-  report("FSOUND_Init", "", ok, ok);
-  return ok ? 1 : 0;
+  report("FSOUND_Init", "", audioStarted, audioStarted);
+  return audioStarted ? 1 : 0;
 }
 
 void FSOUND_Close() {
   if (audioStarted) {
-    Mix_HaltChannel(-1);
-    Mix_HaltMusic();
+    watcher.stop();
+    if (watcher.ready()) deviceOpen = true;
+    if (deviceOpen) {
+      Mix_HaltChannel(-1);
+      Mix_HaltMusic();
+    }
     playingStream = nullptr;
-    for (auto& sample : samples) Mix_FreeChunk(sample->chunk);
-    for (auto& stream : streams) Mix_FreeMusic(stream->music);
+    for (auto& sample : samples)
+      if (sample->chunk) Mix_FreeChunk(sample->chunk);
+    for (auto& stream : streams)
+      if (stream->music) Mix_FreeMusic(stream->music);
     samples.clear();
     streams.clear();
-    Mix_CloseAudio();
+    if (deviceOpen) closeSoundDevice();
     Mix_Quit();
     SDL_Quit();
     audioStarted = false;
+    deviceOpen = false;
     channelCount = 0;
   }
   report("FSOUND_Close", "", 0, 0);
@@ -141,9 +269,13 @@ void FSOUND_Close() {
 
 FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int, int) {
   FSOUND_SAMPLE* handle = nullptr;
-  if (audioStarted && name) {
-    if (Mix_Chunk* chunk = Mix_LoadWAV(name)) {
-      samples.push_back(std::make_unique<FSOUND_SAMPLE>(FSOUND_SAMPLE{chunk, baseName(name)}));
+  std::vector<uint8_t> bytes;
+  if (audioStarted && name && readSoundFile(name, SoundKind::Effect, bytes)) {
+    auto sample = std::make_unique<FSOUND_SAMPLE>(
+        FSOUND_SAMPLE{nullptr, baseName(name), name, std::move(bytes)});
+    // While the device is away the sample waits, checked, for the device's return.
+    if (!deviceOpen || decodeSample(*sample)) {
+      samples.push_back(std::move(sample));
       handle = samples.back().get();
     }
   }
@@ -153,7 +285,7 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* name, unsigned int mode, int,
 
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
   int used = -1;
-  if (audioStarted && isLive(samples, sample)) {
+  if (audioStarted && deviceOpen && isLive(samples, sample) && decodeSample(*sample)) {
     // Any free channel: the same sample may sound on several at once.
     int wanted = channel >= 0 && channel < channelCount ? channel : -1;
     used = Mix_PlayChannel(wanted, sample->chunk, 0);
@@ -166,7 +298,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
 void FSOUND_Sample_Free(FSOUND_SAMPLE* sample) {
   std::string file = sampleFile(sample);
   if (audioStarted && isLive(samples, sample)) {
-    Mix_FreeChunk(sample->chunk);  // also halts the channels still playing it
+    if (sample->chunk) Mix_FreeChunk(sample->chunk);  // also halts the channels still playing it
     forget(samples, sample);
   }
   report("FSOUND_Sample_Free", std::move(file), 0, 0);
@@ -174,11 +306,14 @@ void FSOUND_Sample_Free(FSOUND_SAMPLE* sample) {
 
 FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int, int) {
   FSOUND_STREAM* handle = nullptr;
-  if (audioStarted && name) {
-    if (Mix_Music* music = Mix_LoadMUS(name)) {
-      bool loop = (mode & FSOUND_LOOP_NORMAL) != 0;
-      streams.push_back(
-          std::make_unique<FSOUND_STREAM>(FSOUND_STREAM{music, baseName(name), loop}));
+  std::vector<uint8_t> bytes;
+  if (audioStarted && name && readSoundFile(name, SoundKind::Track, bytes)) {
+    bool loop = (mode & FSOUND_LOOP_NORMAL) != 0;
+    auto stream = std::make_unique<FSOUND_STREAM>(
+        FSOUND_STREAM{nullptr, baseName(name), name, loop,
+                      std::make_shared<const std::vector<uint8_t>>(std::move(bytes))});
+    if (!deviceOpen || decodeStream(*stream)) {
+      streams.push_back(std::move(stream));
       handle = streams.back().get();
     }
   }
@@ -189,8 +324,9 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int, int)
 int FSOUND_Stream_Play(int, FSOUND_STREAM* stream) {
   int used = -1;
   if (audioStarted && isLive(streams, stream)) {
-    Mix_VolumeMusic(MIX_MAX_VOLUME);
-    if (Mix_PlayMusic(stream->music, stream->loop ? -1 : 0) == 0) {
+    musicVolume = MIX_MAX_VOLUME;
+    // Without a device the track is what the game wants heard: it starts when one comes.
+    if (!deviceOpen || startTrack(*stream)) {
       playingStream = stream;
       used = kMusicChannel;
     } else {
@@ -205,9 +341,10 @@ signed char FSOUND_SetVolume(int channel, int volume) {
   bool ok = false;
   if (audioStarted) {
     if (channel == kMusicChannel) {
-      Mix_VolumeMusic(mixerVolume(volume));
+      musicVolume = mixerVolume(volume);
+      if (deviceOpen) Mix_VolumeMusic(musicVolume);
       ok = true;
-    } else if (channel >= 0 && channel < channelCount) {
+    } else if (deviceOpen && channel >= 0 && channel < channelCount) {
       Mix_Volume(channel, mixerVolume(volume));
       ok = true;
     }
@@ -219,10 +356,7 @@ signed char FSOUND_SetVolume(int channel, int volume) {
 
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
   bool ok = audioStarted && isLive(streams, stream);
-  if (ok && stream == playingStream) {
-    Mix_HaltMusic();
-    playingStream = nullptr;
-  }
+  if (ok) haltStream(stream);
   report("FSOUND_Stream_Stop", streamFile(stream), ok, ok);
   return ok ? 1 : 0;
 }

@@ -1,5 +1,5 @@
 // The ten calls of the game's sound library, with their arguments and results, on SDL2_mixer.
-// Every call is harmless when audio never started or was closed.
+// Every call is harmless when audio never started or was closed, and while the device is gone.
 #pragma once
 #include <functional>
 #include <string>
@@ -25,6 +25,13 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 signed char FSOUND_SetVolume(int channel, int volume);
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
+
+// Once a tick: a device SDL reports gone is let go of (the game plays on silently, its handles
+// stay valid), and one the watcher found again is taken up: every sample sounds again and the
+// track the game last started plays again from its start. Cheap when nothing changed.
+void keepSoundInStep();
+// The mixer is open and sounding (not gone, and not before FSOUND_Init).
+bool soundDeviceOpen();
 
 // Test seam: when set, every call above is reported after it ran, with the file behind
 // its handle (empty for a null, freed or unknown handle) and its numeric argument or result.

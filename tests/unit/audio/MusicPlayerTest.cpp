@@ -14,7 +14,7 @@
 
 namespace {
 
-// "FSOUND_Stream_Stop TITLE.wav": a call and the file behind it, enough to read a sequence.
+// "FSOUND_Stream_Stop TITLE.MP3": a call and the file behind it, enough to read a sequence.
 std::vector<std::string> steps(const std::vector<SoundCall>& calls) {
   std::vector<std::string> out;
   for (const auto& call : calls) out.push_back(call.call + " " + call.file);
@@ -23,11 +23,11 @@ std::vector<std::string> steps(const std::vector<SoundCall>& calls) {
 
 class MusicPlayerTest : public ::testing::Test {
  protected:
-  // A playable track in the spy's folder. SDL_mixer reads WAV as music; a WAV named .MP3 it
-  // would hand to its MP3 decoder, so the level tables' own names are checked by their opens.
+  // A playable track in the spy's folder; the level tables' own names are checked by their
+  // opens.
   std::string track(const std::string& name) {
     std::string path = spy.folder() + "/" + name;
-    EXPECT_TRUE(SoundSpy::writeWav(path));
+    EXPECT_TRUE(SoundSpy::writeMp3(path));
     return path;
   }
 
@@ -53,13 +53,13 @@ TEST_F(MusicPlayerTest, OpenPicksTheModeAndStaysSilentUntilPlayed) {
     SCOPED_TRACE(c.loop);
     spy.clear();
     musicPlayer.volume = 17;  // left low by an earlier fade
-    EXPECT_TRUE(musicPlayer.openMusic(track("TITLE.wav").c_str(), c.loop));
+    EXPECT_TRUE(musicPlayer.openMusic(track("TITLE.MP3").c_str(), c.loop));
     EXPECT_EQ(musicPlayer.volume, 255);
     EXPECT_NE(musicPlayer.stream, nullptr);
     EXPECT_EQ(musicPlayer.playing, 0);
     EXPECT_FALSE(Mix_PlayingMusic());
     ASSERT_EQ(spy.calls().size(), 1u);
-    EXPECT_EQ(spy.calls()[0], (SoundCall{"FSOUND_Stream_Open", "TITLE.wav", c.mode, 1}));
+    EXPECT_EQ(spy.calls()[0], (SoundCall{"FSOUND_Stream_Open", "TITLE.MP3", c.mode, 1}));
 
     musicPlayer.fading = 1;
     musicPlayer.playMusic();
@@ -80,7 +80,7 @@ TEST_F(MusicPlayerTest, OpeningAnotherTrackStopsAndClosesThePlayingOne) {
     const char* playing;
     const char* next;
   };
-  for (Case c : {Case{"TITLE.wav", "LV02.wav"}, Case{"TITLE.wav", "TITLE.wav"}}) {
+  for (Case c : {Case{"TITLE.MP3", "LV02.MP3"}, Case{"TITLE.MP3", "TITLE.MP3"}}) {
     SCOPED_TRACE(c.next);
     startTrack(c.playing);
     musicPlayer.openMusic(track(c.next).c_str(), true);
@@ -100,7 +100,7 @@ TEST_F(MusicPlayerTest, OpeningAnotherTrackStopsAndClosesThePlayingOne) {
 }
 
 TEST_F(MusicPlayerTest, FadeTakes128VolumeStepsThenStopsAtThe129th) {
-  startTrack("LV03.wav");
+  startTrack("LV03.MP3");
   musicPlayer.beginMusicFadeOut();
   EXPECT_TRUE(spy.calls().empty()) << "asking for a fade changes nothing yet";
 
@@ -113,7 +113,7 @@ TEST_F(MusicPlayerTest, FadeTakes128VolumeStepsThenStopsAtThe129th) {
   std::vector<int> volumes;
   for (const auto& call : spy.calls()) {
     EXPECT_EQ(call.call, "FSOUND_SetVolume");
-    EXPECT_EQ(call.file, "LV03.wav");
+    EXPECT_EQ(call.file, "LV03.MP3");
     volumes.push_back(call.value);
   }
   EXPECT_EQ(volumes, expectedVolumes);
@@ -123,8 +123,8 @@ TEST_F(MusicPlayerTest, FadeTakes128VolumeStepsThenStopsAtThe129th) {
 
   spy.clear();
   musicPlayer.fadeMusicStep();
-  EXPECT_EQ(steps(spy.calls()), (std::vector<std::string>{"FSOUND_Stream_Stop LV03.wav",
-                                                          "FSOUND_Stream_Close LV03.wav"}));
+  EXPECT_EQ(steps(spy.calls()), (std::vector<std::string>{"FSOUND_Stream_Stop LV03.MP3",
+                                                          "FSOUND_Stream_Close LV03.MP3"}));
   EXPECT_EQ(musicPlayer.stream, nullptr);
   EXPECT_EQ(musicPlayer.fading, 0);
   EXPECT_EQ(musicPlayer.playing, 0);
@@ -149,7 +149,7 @@ TEST_F(MusicPlayerTest, FadeStepsNeedMusicOnATrackPlayingAndAFadeAsked) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     musicEnabled = 1;
-    musicPlayer.openMusic(track("LV01.wav").c_str(), true);
+    musicPlayer.openMusic(track("LV01.MP3").c_str(), true);
     if (c.play) musicPlayer.playMusic();
     if (c.fade) musicPlayer.beginMusicFadeOut();
     musicEnabled = c.musicOn;
@@ -163,9 +163,9 @@ TEST_F(MusicPlayerTest, FadeStepsNeedMusicOnATrackPlayingAndAFadeAsked) {
 }
 
 TEST_F(MusicPlayerTest, PlayAndStopCancelARequestedFade) {
-  startTrack("TITLE.wav");
+  startTrack("TITLE.MP3");
   musicPlayer.beginMusicFadeOut();
-  musicPlayer.openMusic(track("LV02.wav").c_str(), true);
+  musicPlayer.openMusic(track("LV02.MP3").c_str(), true);
   musicPlayer.playMusic();
   EXPECT_EQ(musicPlayer.fading, 0);
   spy.clear();
@@ -180,7 +180,7 @@ TEST_F(MusicPlayerTest, PlayAndStopCancelARequestedFade) {
 
 TEST_F(MusicPlayerTest, MusicOffNeverOpensAStream) {
   musicEnabled = 0;
-  std::string title = track("TITLE.wav");
+  std::string title = track("TITLE.MP3");
   musicPlayer.stopMusic();
   musicPlayer.openMusic(title.c_str(), true);
   musicPlayer.playMusic();
@@ -217,11 +217,11 @@ TEST_F(MusicPlayerTest, EachLevelPlaysItsTrackFromTheTable) {
 }
 
 TEST_F(MusicPlayerTest, LevelMusicReplacesThePlayingTrack) {
-  startTrack("TITLE.wav");
+  startTrack("TITLE.MP3");
   musicPlayer.beginMusicFadeOut();
   musicPlayer.playLevelMusic(9);
   EXPECT_EQ(steps(spy.calls()), (std::vector<std::string>{
-                                    "FSOUND_Stream_Stop TITLE.wav", "FSOUND_Stream_Close TITLE.wav",
+                                    "FSOUND_Stream_Stop TITLE.MP3", "FSOUND_Stream_Close TITLE.MP3",
                                     "FSOUND_Stream_Open END.MP3", "FSOUND_Stream_Play "}));
   EXPECT_EQ(musicPlayer.fading, 0);
   EXPECT_FALSE(Mix_PlayingMusic());

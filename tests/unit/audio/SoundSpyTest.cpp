@@ -35,8 +35,8 @@ TEST(SoundSpy, LeavesNothingBehind) {
     folder = spy.folder();
     EXPECT_EQ(soundEnabled, 1);
     EXPECT_EQ(musicEnabled, 1);
-    std::string track = folder + "/TITLE.wav";
-    ASSERT_TRUE(SoundSpy::writeWav(track));
+    std::string track = folder + "/TITLE.MP3";
+    ASSERT_TRUE(SoundSpy::writeMp3(track));
     musicPlayer.openMusic(track.c_str(), true);
     musicPlayer.playMusic();
     musicPlayer.beginMusicFadeOut();

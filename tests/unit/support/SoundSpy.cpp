@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -41,6 +42,33 @@ bool SoundSpy::writeWav(const std::string& path, int frames) {
   putLe(f, dataBytes, 4);
   for (int i = 0; i < frames; ++i) putLe(f, static_cast<uint32_t>((i % 32) * 256), 2);
   return std::fclose(f) == 0;
+}
+
+std::vector<uint8_t> SoundSpy::mp3Bytes(int audioFrames) {
+  // 0xFFFB: MPEG-1 layer III without CRC; 0x90: 128 kbps at 44.1 kHz, no padding; 0xC0: mono.
+  constexpr uint8_t kHeader[] = {0xFF, 0xFB, 0x90, 0xC0};
+  constexpr std::size_t kFrameBytes = 144000 * 128 / 44100;  // 417
+  constexpr std::size_t kTagAt = 4 + 17;                     // after a mono frame's side info
+  const std::size_t total = kFrameBytes * std::size_t(audioFrames + 1);
+  std::vector<uint8_t> bytes(total, 0);
+  for (std::size_t at = 0; at < total; at += kFrameBytes)
+    std::copy(std::begin(kHeader), std::end(kHeader), bytes.begin() + std::ptrdiff_t(at));
+  const auto putBe = [&bytes](std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = uint8_t(value >> (24 - 8 * i));
+  };
+  std::copy_n("Info", 4, bytes.begin() + kTagAt);
+  putBe(kTagAt + 4, 3);  // the frame and byte counts follow
+  putBe(kTagAt + 8, uint32_t(audioFrames));
+  putBe(kTagAt + 12, uint32_t(total));
+  return bytes;
+}
+
+bool SoundSpy::writeMp3(const std::string& path, int audioFrames) {
+  const std::vector<uint8_t> bytes = mp3Bytes(audioFrames);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && written;
 }
 
 SoundSpy::SoundSpy() : savedSound_(soundEnabled), savedMusic_(musicEnabled) {

@@ -28,6 +28,10 @@ class SoundSpy {  // RAII: one at a time
 
   // Writes a short, valid 16-bit mono WAV file; returns false when it cannot be written.
   static bool writeWav(const std::string& path, int frames = 441);
+  // The bytes of a silent MPEG-1 layer III track (44.1 kHz mono, 128 kbps, 26 ms a frame):
+  // an Info frame counting the frames and the bytes as LAME writes it, then audioFrames frames.
+  static std::vector<uint8_t> mp3Bytes(int audioFrames = 8);
+  static bool writeMp3(const std::string& path, int audioFrames = 8);
 
  private:
   std::vector<SoundCall> calls_;
