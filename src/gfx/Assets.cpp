@@ -78,10 +78,15 @@ BITMAP* loadPicture(const char* fileName) {
 std::vector<PictureFile> checkPictures() {
   std::vector<PictureFile> checked;
   checked.reserve(bitmapFileCount);
+  PictureFile scratch;  // one buffer for every screen picture
   for (const char* name : bitmapFiles) {
-    checked.push_back(readPictureFile(name));
+    if (isStartupPicture(name)) {
+      checked.push_back(readPictureFile(name));
+      continue;
+    }
     // A screen reads its own pictures again when it starts, so theirs are not kept.
-    if (!isStartupPicture(name)) checked.back().bytes = {};
+    readPictureFile(name, scratch);
+    checked.push_back(PictureFile{scratch.name, scratch.state, scratch.refusal, {}});
   }
   return checked;
 }

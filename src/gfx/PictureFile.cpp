@@ -3,17 +3,22 @@
 
 #include "files/ReadFile.h"
 
-PictureFile readPictureFile(const std::string& name) {
-  PictureFile picture;
+void readPictureFile(const std::string& name, PictureFile& picture) {
   picture.name = name;
+  picture.refusal.clear();
   const FileOutcome read = readWholeFile(name, kMaxPictureBytes, picture.bytes);
   if (!read) {
     picture.state =
         read.reason == kMissingReason ? BitmapFileState::Missing : BitmapFileState::Damaged;
     if (picture.state == BitmapFileState::Damaged) picture.refusal = read.reason;
-    return picture;
+    return;
   }
   picture.state = checkBitmapBytes(picture.bytes);
-  if (picture.state != BitmapFileState::Readable) picture.bytes = {};
+  if (picture.state != BitmapFileState::Readable) picture.bytes.clear();
+}
+
+PictureFile readPictureFile(const std::string& name) {
+  PictureFile picture;
+  readPictureFile(name, picture);
   return picture;
 }

@@ -22,6 +22,8 @@ struct PictureFile {
 // Reads and checks the file, relative to the working folder. A pipe, a device or a folder is
 // refused before anything can block on it.
 PictureFile readPictureFile(const std::string& name);
+// The same into picture, reusing the storage its bytes already have.
+void readPictureFile(const std::string& name, PictureFile& picture);
 
 // Decodes the bytes with Allegro's BMP loader into a bitmap of the given colour depth; null
 // unless they pass the check (checking again costs little next to decoding).
