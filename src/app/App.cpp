@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "InstallLayout.h"
 #include "app/Clock.h"
@@ -49,8 +51,8 @@ void enterDataFolder() {
   if (chdir(folder.c_str()) != 0) std::perror("zeph: cannot enter the game folder");
 }
 
-bool allAssetsPresent() {
-  const std::string report = missingBitmapReport();
+bool allAssetsPresent(const std::vector<PictureFile>& pictures) {
+  const std::string report = missingBitmapReport(pictures);
   if (report.empty()) return true;
   showMessageBox(report.c_str(), "Error");
   return false;
@@ -119,7 +121,9 @@ int runZeph() {
     musicEnabled = 0;
     soundEnabled = 0;
   }
-  if (!allAssetsPresent()) {
+  // Each picture is read once here; the start-up ones are decoded from these bytes.
+  std::vector<PictureFile> pictures = checkPictures();
+  if (!allAssetsPresent(pictures)) {
     FSOUND_Close();
     return 1;
   }
@@ -141,7 +145,7 @@ int runZeph() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   set_window_title("Zeph v1.1");
   disableCloseButton();
-  loadAssets();
+  loadAssets(std::move(pictures));
   installTick();
 
   switch (runOptionsScreen()) {

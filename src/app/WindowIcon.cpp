@@ -2,10 +2,11 @@
 
 #include <charconv>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <optional>
 #include <string>
+
+#include "files/ReadFile.h"
 
 namespace {
 struct PamHeader {
@@ -86,8 +87,13 @@ std::vector<unsigned long> decodeWindowIcon(std::string_view pam) {
 }
 
 std::vector<unsigned long> readWindowIcon(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return decodeWindowIcon(bytes);
+  std::vector<uint8_t> bytes;
+  const FileOutcome read = readWholeFile(path, kMaxWindowIconBytes, bytes);
+  std::vector<unsigned long> icon =
+      decodeWindowIcon(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  // The game plays on without an icon; the one line says why the desktop shows none.
+  if (icon.empty())
+    std::fprintf(stderr, "zeph: %s: %s; the window has no icon\n", path,
+                 read ? "damaged" : read.reason.c_str());
+  return icon;
 }

@@ -69,20 +69,26 @@ FileOutcome readWholeFile(const std::string& path, std::size_t limit, std::vecto
   FileDescriptor file;
   std::size_t size = 0;
   if (FileOutcome opened = openForReading(path, limit, file, size); !opened) return opened;
-  // One byte more than allowed tells a file that grew while it was read.
+  // One byte more than allowed tells a file that grew while it was read. The bytes are read
+  // straight into the caller's vector, reusing what it already holds.
   const std::size_t room = limit < std::numeric_limits<std::size_t>::max() ? limit + 1 : limit;
-  std::vector<uint8_t> read(std::min(size + 1, room));
+  bytes.resize(std::min(size + 1, room));
   std::size_t got = 0;
   while (true) {
     std::size_t more = 0;
-    if (!readInto(file.get(), read.data() + got, read.size() - got, more)) return unreadable(errno);
+    if (!readInto(file.get(), bytes.data() + got, bytes.size() - got, more)) {
+      bytes.clear();
+      return unreadable(errno);
+    }
     got += more;
-    if (got < read.size() || read.size() == room) break;
-    read.resize(std::min(read.size() * 2, room));
+    if (got < bytes.size() || bytes.size() == room) break;
+    bytes.resize(std::min(bytes.size() * 2, room));
   }
-  if (got > limit) return FileOutcome::refused(tooLarge(got, limit));
-  read.resize(got);
-  bytes = std::move(read);
+  if (got > limit) {
+    bytes.clear();
+    return FileOutcome::refused(tooLarge(got, limit));
+  }
+  bytes.resize(got);
   return FileOutcome::ok();
 }
 

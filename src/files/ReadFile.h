@@ -25,7 +25,8 @@ FileOutcome openForReading(const std::string& path, std::size_t limit, FileDescr
                            std::size_t& size);
 
 // The whole file, when it is all of the above: one that grows past limit while it is read is too
-// large as well. bytes is left empty on failure.
+// large as well. bytes is left empty on failure; what it held before is overwritten, its storage
+// reused.
 FileOutcome readWholeFile(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes);
 
 // The first into.size() bytes of a regular file of any size; got is how many there were.

@@ -1,9 +1,7 @@
+// The start-up bitmaps and drawBuffer, the screens' own pictures, and the start-up check.
 #include "gfx/Assets.h"
 
 #include <allegro.h>
-
-#include <cstdint>
-#include <cstdio>
 
 #include "audio/MusicPlayer.h"
 #include "audio/SoundBank.h"
@@ -39,136 +37,84 @@ void destroy(BITMAP*& bitmap) {
   bitmap = nullptr;
 }
 
-uint32_t readLittle(const unsigned char* bytes, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
+struct StartupPicture {
+  const char* file;
+  BITMAP** handle;
+};
+// The start-up pictures in their loading order; drawBuffer is made before the last two.
+const StartupPicture kStartupPictures[] = {
+    {"alpha.bmp", &alphaBmp}, {"blocks.bmp", &blocksBmp}, {"leveln.bmp", &levelnBmp},
+    {"level.bmp", &levelBmp}, {"Logo.bmp", &logoBmp},     {"playfield.bmp", &playfieldBmp},
+    {"flash.bmp", &flashBmp}, {"BG.bmp", &bgBmp},         {"superplayer.bmp", &superplayerBmp},
+    {"combo.bmp", &comboBmp}, {"Life.bmp", &lifeBmp},     {"gameover.bmp", &gameoverBmp},
+    {"ready.bmp", &readyBmp}, {"go.bmp", &goBmp}};
+constexpr int kPicturesBeforeDrawBuffer = 12;
 
-constexpr uint32_t kOs2InfoSize = 12;
-constexpr uint32_t kWindowsInfoSize = 40;
-enum Compression : uint32_t { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
-
-// Header sizes of the later BMP versions (OS/2 2.x, Windows V2 to V5): sound files that
-// Allegro's loader refuses outright.
-bool laterInfoSize(uint32_t size) {
-  for (uint32_t later : {16u, 52u, 56u, 64u, 108u, 124u})
-    if (size == later) return true;
+bool isStartupPicture(const std::string& name) {
+  for (const StartupPicture& picture : kStartupPictures)
+    if (name == picture.file) return true;
   return false;
 }
 
-// Compressions the loader reads, each with the depths it belongs to. Other pairings load as
-// garbage, so they count as damaged.
-bool depthFitsCompression(uint32_t bitsPerPixel, uint32_t compression) {
-  switch (compression) {
-    case Rgb:
-      for (uint32_t depth : {1u, 4u, 8u, 16u, 24u, 32u})
-        if (bitsPerPixel == depth) return true;
-      return false;
-    case Rle8:
-      return bitsPerPixel == 8;
-    case Rle4:
-      return bitsPerPixel == 4;
-    case BitFields:
-      return bitsPerPixel == 16 || bitsPerPixel == 32;
-    default:
-      return false;
+// Decodes the named picture from what the check read, and lets go of its bytes.
+BITMAP* decodeChecked(std::vector<PictureFile>& checked, const char* name) {
+  for (PictureFile& picture : checked) {
+    if (picture.name != name) continue;
+    BITMAP* bitmap = decodePicture(picture.bytes, kDrawDepth);
+    picture.bytes = {};
+    return bitmap;
   }
+  return nullptr;
 }
 }  // namespace
 
-// Accepts what Allegro's load_bitmap reads (a 12- or 40-byte header, bottom-up rows,
-// uncompressed, RLE or bit fields) when the file also holds every pixel its headers announce;
-// the loader itself would return a bitmap from a truncated file and draw garbage.
-BitmapFileState checkBitmapFile(const char* fileName) {
-  std::FILE* file = std::fopen(fileName, "rb");
-  if (!file) return BitmapFileState::Missing;
-  unsigned char header[34] = {};
-  const size_t got = std::fread(header, 1, sizeof header, file);
-  const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-  std::fclose(file);
-  if (got < 18 || header[0] != 'B' || header[1] != 'M') return BitmapFileState::Damaged;
-
-  const uint32_t pixelOffset = readLittle(header + 10, 4);
-  const uint32_t infoSize = readLittle(header + 14, 4);
-  uint32_t width = 0, height = 0, bitsPerPixel = 0, compression = Rgb;
-  if (infoSize == kOs2InfoSize) {
-    if (got < 26) return BitmapFileState::Damaged;
-    width = readLittle(header + 18, 2);
-    height = readLittle(header + 20, 2);
-    bitsPerPixel = readLittle(header + 24, 2);
-  } else if (infoSize == kWindowsInfoSize) {
-    if (got < 34) return BitmapFileState::Damaged;
-    width = readLittle(header + 18, 4);
-    height = readLittle(header + 22, 4);
-    bitsPerPixel = readLittle(header + 28, 2);
-    compression = readLittle(header + 30, 4);
-    // Rows stored top-down (a negative height) and JPEG or PNG data (4, 5) are legal BMPs.
-    if (height & 0x80000000u || compression == 4 || compression == 5)
-      return BitmapFileState::OtherBmpKind;
-  } else {
-    return laterInfoSize(infoSize) ? BitmapFileState::OtherBmpKind : BitmapFileState::Damaged;
-  }
-  if (width == 0 || height == 0 || width > 65535 || height > 65535) return BitmapFileState::Damaged;
-  if (!depthFitsCompression(bitsPerPixel, compression)) return BitmapFileState::Damaged;
-  // Uncompressed rows are padded to four bytes; run-length data needs at least a byte.
-  const bool runLength = compression == Rle8 || compression == Rle4;
-  const uint64_t pixelBytes =
-      runLength ? 1 : uint64_t{(width * bitsPerPixel + 31) / 32 * 4} * height;
-  return size > 0 && uint64_t(size) >= uint64_t{pixelOffset} + pixelBytes
-             ? BitmapFileState::Readable
-             : BitmapFileState::Damaged;
-}
+BitmapFileState checkBitmapFile(const char* fileName) { return readPictureFile(fileName).state; }
 
 BITMAP* loadPicture(const char* fileName) {
-  int depth = drawBuffer ? bitmap_color_depth(drawBuffer) : kDrawDepth;
-  int previous = get_color_depth();
-  set_color_depth(depth);
-  BITMAP* bitmap = load_bitmap(fileName, nullptr);
-  set_color_depth(previous);
-  return bitmap;
+  const PictureFile picture = readPictureFile(fileName);
+  return decodePicture(picture.bytes, drawBuffer ? bitmap_color_depth(drawBuffer) : kDrawDepth);
 }
 
-std::vector<std::string> missingBitmapFiles() {
-  std::vector<std::string> missing;
-  for (const char* name : bitmapFiles)
-    if (checkBitmapFile(name) != BitmapFileState::Readable) missing.emplace_back(name);
-  return missing;
-}
-
-std::string missingBitmapReport() {
-  std::string report;
+std::vector<PictureFile> checkPictures() {
+  std::vector<PictureFile> checked;
+  checked.reserve(bitmapFileCount);
+  PictureFile scratch;  // one buffer for every screen picture
   for (const char* name : bitmapFiles) {
-    const BitmapFileState state = checkBitmapFile(name);
-    if (state == BitmapFileState::Readable) continue;
+    if (isStartupPicture(name)) {
+      checked.push_back(readPictureFile(name));
+      continue;
+    }
+    // A screen reads its own pictures again when it starts, so theirs are not kept.
+    readPictureFile(name, scratch);
+    checked.push_back(PictureFile{scratch.name, scratch.state, scratch.refusal, {}});
+  }
+  return checked;
+}
+
+std::string missingBitmapReport(const std::vector<PictureFile>& checked) {
+  std::string report;
+  for (const PictureFile& picture : checked) {
+    if (picture.state == BitmapFileState::Readable) continue;
     report += "\n";
-    report += name;
+    report += picture.name;
+    if (!picture.refusal.empty()) report += " (" + picture.refusal + ")";
     // The picture is there but was saved in a BMP kind the game cannot read: say how to fix it.
-    if (state == BitmapFileState::OtherBmpKind)
+    if (picture.state == BitmapFileState::OtherBmpKind)
       report += " (a BMP kind the game cannot read: save it as 24-bit BMP, 40-byte header)";
   }
   return report.empty() ? report : "Missing or damaged game files:" + report;
 }
 
-void loadAssets() {
+void loadAssets(std::vector<PictureFile> checked) {
   for (int slot = 0; slot < kSampleCount; ++slot) loadSample(soundBank[slot], sampleFiles[slot]);
 
-  alphaBmp = loadPicture("alpha.bmp");
-  blocksBmp = loadPicture("blocks.bmp");
-  levelnBmp = loadPicture("leveln.bmp");
-  levelBmp = loadPicture("level.bmp");
-  logoBmp = loadPicture("Logo.bmp");
-  playfieldBmp = loadPicture("playfield.bmp");
-  flashBmp = loadPicture("flash.bmp");
-  bgBmp = loadPicture("BG.bmp");
-  superplayerBmp = loadPicture("superplayer.bmp");
-  comboBmp = loadPicture("combo.bmp");
-  lifeBmp = loadPicture("Life.bmp");
-  gameoverBmp = loadPicture("gameover.bmp");
-  drawBuffer = create_bitmap_ex(kDrawDepth, 320, 240);
-  readyBmp = loadPicture("ready.bmp");
-  goBmp = loadPicture("go.bmp");
+  for (int i = 0; const StartupPicture& picture : kStartupPictures) {
+    if (i++ == kPicturesBeforeDrawBuffer) drawBuffer = create_bitmap_ex(kDrawDepth, 320, 240);
+    *picture.handle = decodeChecked(checked, picture.file);
+  }
 }
+
+void loadAssets() { loadAssets(checkPictures()); }
 
 void freeAssets() {
   musicPlayer.stopMusic();

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "gfx/PictureFile.h"
+
 struct BITMAP;
 
 extern BITMAP* alphaBmp;
@@ -21,22 +23,25 @@ extern BITMAP* readyBmp;
 extern BITMAP* goBmp;
 extern BITMAP* drawBuffer;
 
-void loadAssets();
+// Every picture the game reads, read and checked once; the start-up pictures keep their bytes,
+// so that loadAssets decodes them without reading them again.
+std::vector<PictureFile> checkPictures();
+
+// Effects, then the start-up pictures decoded from what checkPictures read, and drawBuffer.
+void loadAssets(std::vector<PictureFile> checked);
+void loadAssets();  // the same, reading the pictures now
 void freeAssets();
 
-// Loads a screen's own picture at drawBuffer's depth, so that it can be masked onto it.
+// Reads, checks and decodes a screen's own picture at drawBuffer's depth, so that it can be
+// masked onto it; null when the file is missing or damaged by now.
 BITMAP* loadPicture(const char* fileName);
 
 // Every bitmap file the game will read (shared and per-screen), in the working directory.
 extern const char* const bitmapFiles[];
 extern const int bitmapFileCount;
 
-// What the start-up check makes of one picture file. OtherBmpKind is a sound BMP of a kind
-// Allegro's loader refuses (a 108- or 124-byte header, stored top-down, JPEG or PNG inside).
-enum class BitmapFileState { Readable, Missing, Damaged, OtherBmpKind };
 BitmapFileState checkBitmapFile(const char* fileName);
 
-std::vector<std::string> missingBitmapFiles();  // every file of bitmapFiles not Readable
-// The text of the start-up "Error" box naming them, with a hint on how to save a picture of
-// another BMP kind; empty when every picture can be read.
-std::string missingBitmapReport();
+// The text of the start-up "Error" box naming every picture that is not Readable, with why the
+// file was refused or how to save a picture of another BMP kind; empty when all can be read.
+std::string missingBitmapReport(const std::vector<PictureFile>& checked);

@@ -1,6 +1,8 @@
-// The start-up check for missing bitmaps, and pictures loaded at the drawing depth.
+// The start-up check for missing or damaged bitmaps, and pictures loaded at the drawing depth.
 #include <allegro.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "gfx/Assets.h"
+#include "support/AsUser.h"
 
 namespace fs = std::filesystem;
 
@@ -104,6 +107,16 @@ void writeBytes(const char* name, const std::vector<unsigned char>& bytes) {
   ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
   ASSERT_EQ(std::fclose(f), 0);
 }
+
+// The pictures the start-up check finds wanting, by name.
+std::vector<std::string> missingBitmapFiles() {
+  std::vector<std::string> missing;
+  for (const PictureFile& picture : checkPictures())
+    if (picture.state != BitmapFileState::Readable) missing.push_back(picture.name);
+  return missing;
+}
+
+std::string missingBitmapReport() { return missingBitmapReport(checkPictures()); }
 
 class InTempFolder : public ::testing::Test {
  protected:
@@ -256,6 +269,66 @@ TEST_F(InTempFolder, TheErrorTextNamesEachFileAndHowToSaveAnotherBmpKind) {
   auto missing = missingBitmapFiles();
   std::sort(missing.begin(), missing.end());
   EXPECT_EQ(missing, (std::vector<std::string>{"GAMEPAD.BMP", "Logo.bmp", "go.bmp", "menu.bmp"}));
+}
+
+TEST_F(InTempFolder, FilesThatCannotBeTrustedAreNamedWithWhy) {
+  for (int i = 0; i < bitmapFileCount; ++i) writeBitmap(bitmapFiles[i], 24);
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // the player may enter it
+  fs::remove("BG.bmp");
+  ASSERT_EQ(::mkfifo("BG.bmp", 0644), 0);  // no writer: a plain open would wait for one
+  fs::remove("Logo.bmp");
+  ASSERT_EQ(::symlink("/dev/zero", "Logo.bmp"), 0);  // an endless stream
+  fs::remove("menu.bmp");
+  fs::create_directory("menu.bmp");
+  ASSERT_EQ(::truncate("flash.bmp", off_t{1} << 30), 0);  // a sparse giant
+  ASSERT_EQ(::chmod("go.bmp", 0600), 0);                  // not for the player
+
+  const std::string report = asOrdinaryUser([] { return missingBitmapReport(); });
+  EXPECT_EQ(report,
+            "Missing or damaged game files:\nLogo.bmp (not a regular file)\n"
+            "flash.bmp (too large (1073741824 bytes, at most 1048576))\n"
+            "BG.bmp (not a regular file)\ngo.bmp (unreadable: permission denied)\n"
+            "menu.bmp (not a regular file)");
+}
+
+TEST_F(InTempFolder, TheCheckReadsEachPictureOnceAndKeepsOnlyTheStartupOnes) {
+  for (int i = 0; i < bitmapFileCount; ++i) writeBitmap(bitmapFiles[i], 24);
+  const std::vector<PictureFile> checked = checkPictures();
+  ASSERT_EQ(static_cast<int>(checked.size()), bitmapFileCount);
+  for (const PictureFile& picture : checked) {
+    SCOPED_TRACE(picture.name);
+    EXPECT_EQ(static_cast<int>(picture.state), static_cast<int>(BitmapFileState::Readable));
+    const bool screens = picture.name == "LOADER.BMP" || picture.name == "GAMEPAD.BMP" ||
+                         picture.name == "kvelmar.bmp" || picture.name == "menu.bmp" ||
+                         picture.name == "pageflip.bmp" || picture.name == "highscore.bmp";
+    std::vector<uint8_t> onDisk(fs::file_size(picture.name));
+    std::FILE* f = std::fopen(picture.name.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fread(onDisk.data(), 1, onDisk.size(), f), onDisk.size());
+    std::fclose(f);
+    // A screen reads its own picture again when it starts; the rest are decoded from these.
+    EXPECT_EQ(picture.bytes, screens ? std::vector<uint8_t>{} : onDisk);
+  }
+}
+
+TEST_F(InTempFolder, AScreenPictureTurnedBadAfterTheStartIsMissing) {
+  writeBitmap("menu.bmp", 24);
+  BITMAP* before = loadPicture("menu.bmp");
+  ASSERT_NE(before, nullptr);
+  destroy_bitmap(before);
+
+  fs::remove("menu.bmp");
+  ASSERT_EQ(::mkfifo("menu.bmp", 0644), 0);
+  EXPECT_EQ(loadPicture("menu.bmp"), nullptr) << "a pipe without a writer";
+  // With a writer that never writes, a plain read would wait for ever.
+  const int writer = ::open("menu.bmp", O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  EXPECT_EQ(loadPicture("menu.bmp"), nullptr) << "a pipe with a silent writer";
+  ::close(writer);
+
+  fs::remove("menu.bmp");
+  ASSERT_EQ(::symlink("/dev/urandom", "menu.bmp"), 0);
+  EXPECT_EQ(loadPicture("menu.bmp"), nullptr) << "an endless stream";
 }
 
 TEST_F(InTempFolder, PicturesLoadAtTheDrawingDepthWhateverTheScreenDepth) {

@@ -1,7 +1,12 @@
 // The window icon file: PAM images decoded into the _NET_WM_ICON layout, and anything else
 // refused whole, so a damaged file gives no icon rather than a garbled one.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,8 +63,64 @@ TEST(WindowIcon, AnythingButWholeRgbAlphaImagesGivesNoIcon) {
   }
 }
 
-TEST(WindowIcon, AMissingFileGivesNoIcon) {
-  EXPECT_EQ(readWindowIcon("/nonexistent/ICON.PAM"), Cardinals{});
+// The icon read from a file of a temporary folder, with what it printed.
+class WindowIconFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zeph-icon-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder = pattern;
+    path = folder + "/" + kWindowIconFile;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  Cardinals read(std::string& printed) {
+    ::testing::internal::CaptureStderr();
+    Cardinals icon = readWindowIcon(path.c_str());
+    printed = ::testing::internal::GetCapturedStderr();
+    return icon;
+  }
+  std::string folder, path;
+};
+
+TEST_F(WindowIconFile, AWholeFileIsReadQuietly) {
+  std::ofstream(path, std::ios::binary) << header(1, 1) << pixels({1, 2, 3, 4});
+  std::string printed;
+  EXPECT_EQ(read(printed), (Cardinals{1, 1, 0x04010203ul}));
+  EXPECT_EQ(printed, "");
+}
+
+TEST_F(WindowIconFile, AnythingElseGivesNoIconAndOneLineWhy) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    std::string why;
+  } cases[] = {
+      {"missing", [](const std::string&) {}, "missing"},
+      {"a pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+       "not a regular file"},
+      {"a link to an endless stream",
+       [](const std::string& p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); },
+       "not a regular file"},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       "not a regular file"},
+      // Refused by its size alone: nothing of it is read.
+      {"a sparse giant",
+       [](const std::string& p) {
+         std::ofstream(p, std::ios::binary).close();
+         ASSERT_EQ(::truncate(p.c_str(), off_t{1} << 30), 0);
+       },
+       "too large (1073741824 bytes, at most " + std::to_string(kMaxWindowIconBytes) + ")"},
+      {"malformed", [](const std::string& p) { std::ofstream(p, std::ios::binary) << "P7\n"; },
+       "damaged"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(path);
+    c.make(path);
+    std::string printed;
+    EXPECT_EQ(read(printed), Cardinals{});
+    EXPECT_EQ(printed, "zeph: " + path + ": " + c.why + "; the window has no icon\n");
+  }
 }
 
 }  // namespace

@@ -85,6 +85,19 @@ TEST_F(ReadFileTest, RelativePathsStartInTheWorkingFolder) {
   EXPECT_EQ(got, "data");
 }
 
+// One vector read into again and again (the pictures a start checks) holds only the last file.
+TEST_F(ReadFileTest, AReusedVectorHoldsOnlyTheLastRead) {
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(readWholeFile(put("long", "a longer text"), 100, bytes));
+  ASSERT_TRUE(readWholeFile(put("short", "short"), 100, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "short");
+  EXPECT_FALSE(readWholeFile(put("large", std::string(101, 'x')), 100, bytes));
+  EXPECT_TRUE(bytes.empty());
+  ASSERT_TRUE(readWholeFile(root + "/long", 100, bytes));
+  EXPECT_FALSE(readWholeFile(root + "/none", 100, bytes));
+  EXPECT_TRUE(bytes.empty());
+}
+
 // A file read by its start (the score table) may be of any size: only its start is read.
 TEST_F(ReadFileTest, FileStartReadsThePrefixOfAnyRegularFile) {
   const std::string path = put("long", "abcdefgh");

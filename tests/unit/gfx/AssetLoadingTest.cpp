@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Settings.h"
@@ -125,6 +126,18 @@ TEST_F(AssetLoadingTest, EachPictureGoesIntoItsOwnHandleAtTheDrawingDepth) {
   EXPECT_EQ(drawBuffer->w, 320);
   EXPECT_EQ(drawBuffer->h, 240);
   EXPECT_EQ(bitmap_color_depth(drawBuffer), 16);
+}
+
+TEST_F(AssetLoadingTest, TheStartupPicturesAreDecodedFromWhatTheCheckRead) {
+  std::vector<PictureFile> checked = checkPictures();
+  // Gone from the folder after the check: whatever loads now was not read a second time.
+  for (const StartupBitmap& picture : kStartupBitmaps) fs::remove(picture.file);
+  loadAssets(std::move(checked));
+  for (int i = 0; const StartupBitmap& picture : kStartupBitmaps) {
+    SCOPED_TRACE(picture.file);
+    ASSERT_NE(*picture.handle, nullptr);
+    EXPECT_EQ((*picture.handle)->w, widthOf(i++));
+  }
 }
 
 TEST_F(AssetLoadingTest, FreeAssetsStopsTheMusicFirstAndClearsEveryHandle) {
