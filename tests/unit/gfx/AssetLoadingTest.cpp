@@ -142,16 +142,16 @@ TEST_F(AssetLoadingTest, TheStartupPicturesAreDecodedFromWhatTheCheckRead) {
 
 TEST_F(AssetLoadingTest, FreeAssetsStopsTheMusicFirstAndClearsEveryHandle) {
   loadAssets();
-  ASSERT_TRUE(SoundSpy::writeWav(spy.folder() + "/TITLE.wav", 44100));
-  musicPlayer.openMusic("TITLE.wav", true);
+  ASSERT_TRUE(SoundSpy::writeMp3(spy.folder() + "/TITLE.MP3", 400));
+  musicPlayer.openMusic("TITLE.MP3", true);
   musicPlayer.playMusic();
   ASSERT_TRUE(Mix_PlayingMusic());
   calls.clear();
 
   freeAssets();  // (a picture freed twice or not at all shows in the sanitizer build)
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].call + " " + calls[0].file, "FSOUND_Stream_Stop TITLE.wav");
-  EXPECT_EQ(calls[1].call + " " + calls[1].file, "FSOUND_Stream_Close TITLE.wav");
+  EXPECT_EQ(calls[0].call + " " + calls[0].file, "FSOUND_Stream_Stop TITLE.MP3");
+  EXPECT_EQ(calls[1].call + " " + calls[1].file, "FSOUND_Stream_Close TITLE.MP3");
   EXPECT_EQ(calls[0].bitmapsPresent, static_cast<int>(std::size(kStartupBitmaps)) + 1)
       << "a picture was freed before the music stopped";
   EXPECT_FALSE(Mix_PlayingMusic());
