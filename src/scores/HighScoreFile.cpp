@@ -93,7 +93,7 @@ using FileStart = std::array<uint8_t, kHighScoreFileBytes + 1>;
 
 // A short pause before a save without the lock reads its work back: a save that raced it
 // renames within microseconds of its last check, so it has landed by then.
-constexpr long kSettleNanoseconds = 20'000'000;
+constexpr long kSettleNanoseconds = 50'000'000;
 constexpr int kMergeTries = 5;
 
 bool sameEntry(const HighScoreEntry& entry, const PlacedScore& placed) {
