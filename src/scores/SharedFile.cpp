@@ -112,18 +112,25 @@ FileOutcome frozenBy(const struct stat& info) {
                                     : FileOutcome::refused(kFrozenByOtherReason);
 }
 
-// The file as it stands, opened for writing without waiting for anything, its type checked on
-// the descriptor. A missing file leaves file invalid; a pipe or a device seen by name is never
-// opened, and one swapped in after that look is refused before a byte is written.
+// The file as it stands, opened for writing without waiting for anything. It is looked at
+// through a handle that reads nothing (O_PATH) and reopened through that very handle, so what
+// is opened is what was checked: a pipe or a device is never opened at all. A missing file
+// leaves file invalid.
 FileOutcome openExisting(const FileInFolder& at, FileDescriptor& file, struct stat& info) {
-  if (::fstatat(at.folder.get(), at.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-    return errno == ENOENT ? FileOutcome::ok() : FileOutcome::failed(errno);
+  const FileDescriptor seen(
+      ::openat(at.folder.get(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!seen.valid()) return errno == ENOENT ? FileOutcome::ok() : FileOutcome::failed(errno);
+  if (::fstat(seen.get(), &info) != 0) return FileOutcome::failed(errno);
   if (S_ISLNK(info.st_mode)) return FileOutcome::refused(kBecameLinkReason);
   if (S_ISDIR(info.st_mode)) return FileOutcome::failed(EISDIR);
   if (!S_ISREG(info.st_mode)) return FileOutcome::refused(kNotRegularReason);
   if (!(info.st_mode & kAnyWriteBit)) return frozenBy(info);
 
-  FileDescriptor opened(::openat(at.folder.get(), at.name.c_str(), O_WRONLY | kNoWaiting));
+  const std::string handle = "/proc/self/fd/" + std::to_string(seen.get());
+  FileDescriptor opened(::open(handle.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  // Without /proc the name is opened again, and the type checked on the descriptor.
+  if (!opened.valid() && errno == ENOENT)
+    opened.reset(::openat(at.folder.get(), at.name.c_str(), O_WRONLY | kNoWaiting));
   if (!opened.valid()) {
     switch (errno) {
       case ENOENT:

@@ -230,6 +230,7 @@ TEST_F(HostileSharers, APipeSwappedInNeverHoldsASaveUp) {
   folderAt("shared", 0755);
   fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
   ASSERT_EQ(::mkfifo(at("shared/pipe").c_str(), 0664), 0);
+  ASSERT_EQ(::chmod(at("shared/pipe").c_str(), 0664), 0);  // a pipe the player may open to write
   giveTo("shared", 0, kPlayersGroup);
   giveTo("shared/HIGHSCORE.DAT", kOtherInGroup.uid, kPlayersGroup);
   giveTo("shared/pipe", kOtherInGroup.uid, kPlayersGroup);
