@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -358,6 +359,57 @@ TEST_F(HostileSharers, TwoSavesAtOnceWithoutTheLockLoseNothing) {
   }
 }
 
+// Another member holds the folder's lock and keeps putting their own table in place: the save
+// cannot keep its entry, and says so, and the entry is saved by the next save once they stop.
+TEST_F(HostileSharers, AnEntryThatCouldNotBeKeptIsNamedAndSavedLater) {
+  folderAt("shared", 0755);
+  fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
+  giveTo("shared", 0, kPlayersGroup);
+  giveTo("shared/HIGHSCORE.DAT", 0, kPlayersGroup);
+  asPlayer([] { return std::string(); });
+  ASSERT_EQ(::chmod(at("shared").c_str(), 02775), 0);
+  const std::string shared = at("shared");
+  const std::string path = at("shared/HIGHSCORE.DAT");
+
+  UserProcess hostile(
+      kOtherInGroup,
+      [&] {
+        const int fd = ::open(shared.c_str(), O_RDONLY | O_DIRECTORY);
+        writeAll(STDOUT_FILENO, fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? "held\n" : "not held\n");
+        const std::string theirs = shared + "/theirs";
+        const time_t until = std::time(nullptr) + 4;
+        while (std::time(nullptr) < until) {
+          ScratchFolder::write(theirs, defaultFile());
+          ::chmod(theirs.c_str(), 0664);
+          ::rename(theirs.c_str(), path.c_str());
+        }
+        return std::string();  // the lock goes with the process
+      },
+      false);
+  ASSERT_EQ(hostile.firstLine(), "held");
+
+  const std::string said = asUser(kPlayerInGroup, [&] {
+    if (::chdir(shared.c_str()) != 0) return std::string("cannot enter the folder");
+    return capturingStderr([] {
+      if (!loadHighScores()) return std::string("not loaded");
+      const int16_t letters[kLetters] = {1, 2, 3};
+      recordHighScore(Score, 0, 5000, letters);
+      // Once the other member is gone the lock is free again: the quit's save.
+      FileInFolder here;
+      if (!walkToFile(AT_FDCWD, kHighScoreFile, here)) return std::string("no walk");
+      for (int wait = 0; wait < 15 && !FolderLock(here).held(); ++wait) {
+      }
+      saveHighScores();
+      return std::string("played");
+    });
+  });
+  EXPECT_EQ(hostile.result(), "") << "the other member ran to the end";
+  EXPECT_EQ(said, "played|zeph: the high scores were not saved to " + path +
+                      ": another save replaced the file at the same moment; 1 new entry is not "
+                      "in it yet\n");
+  EXPECT_EQ(scoreFileOf(path), "5000 1 1");
+}
+
 // The first save in a folder its group may write makes a file every member can save over,
 // whatever the player's umask; a folder of the player's own keeps the umask's mode.
 TEST_F(HostileSharers, ANewFileInAGroupsFolderIsTheGroups) {
@@ -506,6 +558,16 @@ TEST_F(HostileSharers, RootWithAPlayersHomeSavesInItsOwn) {
   const HighScoreLocation where = locateHighScores(at("game"), at("home").c_str(), nullptr, true);
   EXPECT_EQ(where.save, (rootHome == "/" ? "" : rootHome) + "/.local/share/zeph/HIGHSCORE.DAT");
   EXPECT_EQ(where.ownBelow, rootHome);
+
+  // A save sent into another's home all the same makes nothing there.
+  const std::string own = at("home/.local/share/zeph/HIGHSCORE.DAT");
+  const std::string home = at("home");
+  EXPECT_EQ(asUser(kOther,
+                   [&] {
+                     FileInFolder end;
+                     return described(walkToSharedFile(own, home, true, end));
+                   }),
+            "failed: " + home + " belongs to another user: no folder is made in it");
   EXPECT_EQ(listing(), (std::vector<std::string>{"game", "game/HIGHSCORE.DAT", "home"}));
 }
 
