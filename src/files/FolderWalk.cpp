@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <string_view>
+#include <utility>
 
 namespace {
 // Linux gives up on a path after 40 links; a longer chain is a loop.
@@ -35,7 +36,7 @@ FileOutcome refusedAt(const std::string& where, const char* why) {
 
 class Walk {
  public:
-  explicit Walk(WalkRules rules) : rules(rules) {}
+  Walk(WalkRules rules, std::string shownFrom) : rules(rules), shownFrom(std::move(shownFrom)) {}
 
   // Moves current along path; shown prefixes name the places in refusals.
   FileOutcome descend(FileDescriptor& current, std::string_view path, bool checked) {
@@ -60,7 +61,7 @@ class Walk {
   FileOutcome readTrustedLink(const FileDescriptor& link, const struct stat& info,
                               const std::string& shown, std::string& target) {
     if (!trustedOwner(info.st_uid))
-      return refusedAt(shown, " is a link that belongs to another user");
+      return refusedAt(named(shown), " is a link that belongs to another user");
     if (++hops > kMaxLinkHops) return FileOutcome::failed(ELOOP);
     target.assign(PATH_MAX, '\0');
     const ssize_t length = ::readlinkat(link.get(), "", target.data(), target.size());
@@ -90,13 +91,19 @@ class Walk {
     } else {
       current = std::move(next);
     }
-    if (!S_ISDIR(info.st_mode)) return refusedAt(shown, " is not a folder");
+    if (!S_ISDIR(info.st_mode)) return refusedAt(named(shown), " is not a folder");
     if (checked && rules.ownFolders && info.st_uid != ::geteuid())
-      return refusedAt(shown, " belongs to another user");
+      return refusedAt(named(shown), " belongs to another user");
     return FileOutcome::ok();
   }
 
+  std::string named(const std::string& shown) const {
+    if (shownFrom.empty() || shown.starts_with('/')) return shown;
+    return shownFrom + (shownFrom.ends_with('/') ? "" : "/") + shown;
+  }
+
   WalkRules rules;
+  std::string shownFrom;
   int hops = 0;
 };
 
@@ -114,18 +121,23 @@ FileOutcome openFolder(int from, const std::string& path, FileDescriptor& folder
   if (path.empty()) return FileOutcome::failed(ENOENT);
   FileDescriptor current;
   if (FileOutcome start = startAt(from, path, current); !start) return start;
-  Walk walk(rules);
+  Walk walk(rules, {});
   if (FileOutcome walked = walk.descend(current, path, true); !walked) return walked;
   folder = std::move(current);
   return FileOutcome::ok();
 }
 
 FileOutcome walkToFile(int from, const std::string& path, FileInFolder& end, WalkRules rules) {
+  return walkToFile(from, path, end, rules, {});
+}
+
+FileOutcome walkToFile(int from, const std::string& path, FileInFolder& end, WalkRules rules,
+                       const std::string& shownFrom) {
   auto [folderPath, name] = splitLastName(path);
   if (name.empty() || name == "." || name == "..") return FileOutcome::failed(EISDIR);
   FileDescriptor current;
   if (FileOutcome start = startAt(from, path, current); !start) return start;
-  Walk walk(rules);
+  Walk walk(rules, shownFrom);
   if (FileOutcome walked = walk.descend(current, folderPath, true); !walked) return walked;
   std::string shown = path;
   for (;;) {

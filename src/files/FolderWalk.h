@@ -38,3 +38,7 @@ struct FileInFolder {
 // names) and then, while that name is a trusted link, on to where the link leads. The file
 // itself may be missing; its name is never opened by this walk.
 FileOutcome walkToFile(int from, const std::string& path, FileInFolder& end, WalkRules rules = {});
+// The same, naming places in refusals from shownFrom, the path of the folder from: a walk that
+// starts from a folder already held open still names places a player can find.
+FileOutcome walkToFile(int from, const std::string& path, FileInFolder& end, WalkRules rules,
+                       const std::string& shownFrom);

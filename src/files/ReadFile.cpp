@@ -16,7 +16,10 @@ FileOutcome unreadable(int error) {
   if (error == ENOENT) return FileOutcome::refused(kMissingReason);
   std::string text = std::strerror(error);
   if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
-  return FileOutcome::refused("unreadable: " + text);
+  // The errno stays with the refusal: a lease (EWOULDBLOCK) is no damage, a caller may say so.
+  FileOutcome outcome = FileOutcome::refused("unreadable: " + text);
+  outcome.error = error;
+  return outcome;
 }
 
 std::string tooLarge(uint64_t size, std::size_t limit) {

@@ -1,6 +1,7 @@
 // Opening a file to read it, by the one set of rules every file the game reads follows: its
 // trusted links followed (FolderWalk), opened without blocking, a regular file, no larger than
-// its kind allows. Anything else is refused with a reason a player can read.
+// its kind allows. Anything else is refused with a reason a player can read; a file that could
+// not be opened or read keeps the system's errno in the outcome's error.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,15 @@
 // HIGHSCORE.DAT: the 94-byte little-endian file image, its load, its save and the merge of
 // a run's new entries into what other copies of the game saved meanwhile.
+#include <fcntl.h>
+#include <time.h>
+
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "scores/HighScoreFile.h"
+
+#include "files/ReadFile.h"
 
 namespace {
 // Bytes are put together by hand so the file is the same on any machine.
@@ -60,30 +67,107 @@ bool decodeHighScores(const uint8_t* bytes, std::size_t size, HighScoreTable& ta
 }
 
 bool loadHighScoresFrom(const char* path, HighScoreTable& table) {
+  FileInFolder at;
+  if (!walkToFile(AT_FDCWD, path, at)) return false;
   HighScoreBytes bytes{};
-  std::size_t got = readSharedFile(path, bytes);
-  return decodeHighScores(bytes.data(), got, table);
+  std::size_t got = 0;
+  return readFileStart(at, bytes, got) && decodeHighScores(bytes.data(), got, table);
 }
 
 FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table) {
-  std::string target(path);
-  if (FileOutcome followed = followTrustedLinks(target); !followed) return followed;
-  return replaceSharedFile(target, encodeHighScores(table));
+  FileInFolder at;
+  if (FileOutcome walked = walkToFile(AT_FDCWD, path, at); !walked) return walked;
+  return replaceSharedFile(at, encodeHighScores(table));
 }
 
-// Under the folder's lock, so no other copy's save falls between the read and the replace.
 FileOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
                                 std::span<const PlacedScore> placed) {
-  std::string target(path);
-  if (FileOutcome followed = followTrustedLinks(target); !followed) return followed;
-  FolderLock lock(target);
-  HighScoreTable onDisk{};
-  if (loadHighScoresFrom(target.c_str(), onDisk)) {
-    for (const PlacedScore& entry : placed) {
-      int rank = highScoreRank(onDisk, entry.mode, entry.score);
-      if (rank >= 0) placeHighScore(onDisk, entry.mode, rank, entry.score, entry.letters);
+  FileInFolder at;
+  if (FileOutcome walked = walkToFile(AT_FDCWD, path, at); !walked) return walked;
+  return mergeHighScoresAt(at, table, placed);
+}
+
+namespace {
+// Enough to see a file longer than a table, which a save shortens.
+using FileStart = std::array<uint8_t, kHighScoreFileBytes + 1>;
+
+// A short pause before a save without the lock reads its work back: a save that raced it
+// renames within microseconds of its last check, so it has landed by then.
+constexpr long kSettleNanoseconds = 50'000'000;
+constexpr int kMergeTries = 5;
+
+bool sameEntry(const HighScoreEntry& entry, const PlacedScore& placed) {
+  return entry.score == placed.score && entry.letters[0] == placed.letters[0] &&
+         entry.letters[1] == placed.letters[1] && entry.letters[2] == placed.letters[2];
+}
+
+// The placed entries the table lacks: neither in it nor rightly pushed out by better ones.
+std::vector<PlacedScore> missingFrom(const HighScoreTable& table,
+                                     std::span<const PlacedScore> placed) {
+  std::vector<PlacedScore> missing;
+  bool matched[kModes][kRanks] = {};
+  for (const PlacedScore& entry : placed) {
+    if (entry.mode < 0 || entry.mode >= kModes) continue;
+    bool found = false;
+    for (int rank = 0; rank < kRanks && !found; ++rank) {
+      if (!matched[entry.mode][rank] && sameEntry(table.entries[entry.mode][rank], entry))
+        found = matched[entry.mode][rank] = true;
     }
-    table = onDisk;
+    if (!found && highScoreRank(table, entry.mode, entry.score) >= 0) missing.push_back(entry);
   }
-  return replaceSharedFile(target, encodeHighScores(table));
+  return missing;
+}
+
+std::string lostEntries(std::size_t count) {
+  return "another save replaced the file at the same moment; " + std::to_string(count) +
+         (count == 1 ? " new entry is" : " new entries are") + " not in it yet";
+}
+}  // namespace
+
+// Under the folder's lock no other copy's save falls between the read and the replace; a lock
+// anyone may hold is only a courtesy, so without it the save checks its own work.
+FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
+                              std::span<const PlacedScore> placed) {
+  const FolderLock lock(at);
+  std::vector<PlacedScore> toPlace(placed.begin(), placed.end());
+  for (int attempt = 0; attempt < kMergeTries; ++attempt) {
+    FileStart before{};
+    std::size_t got = 0;
+    if (FileOutcome read = readSharedFile(at, before, got); !read) return read;
+    HighScoreTable merged = table;
+    if (decodeHighScores(before.data(), got, merged)) {
+      for (const PlacedScore& entry : toPlace) {
+        int rank = highScoreRank(merged, entry.mode, entry.score);
+        if (rank >= 0) placeHighScore(merged, entry.mode, rank, entry.score, entry.letters);
+      }
+    }
+    const HighScoreBytes image = encodeHighScores(merged);
+    // The file already says exactly this: writing it again could only undo another's save.
+    if (got == image.size() && std::equal(image.begin(), image.end(), before.begin())) {
+      table = merged;
+      return FileOutcome::ok();
+    }
+    auto unchanged = [&] {
+      FileStart now{};
+      std::size_t gotNow = 0;
+      return readSharedFile(at, now, gotNow) && gotNow == got && now == before;
+    };
+    FileOutcome saved = replaceSharedFile(at, image, lock.held() ? StillCurrent{} : unchanged);
+    if (!saved.replaced && saved.reason == kChangedMeanwhile) continue;
+    if (!saved.replaced) return saved;
+    table = merged;
+    if (lock.held() || !saved) return saved;
+
+    timespec settle{0, kSettleNanoseconds};
+    ::nanosleep(&settle, nullptr);
+    FileStart after{};
+    std::size_t gotAfter = 0;
+    HighScoreTable onDisk{};
+    if (!readSharedFile(at, after, gotAfter) || !decodeHighScores(after.data(), gotAfter, onDisk))
+      toPlace.assign(placed.begin(), placed.end());
+    else
+      toPlace = missingFrom(onDisk, placed);
+    if (toPlace.empty()) return saved;
+  }
+  return toPlace.empty() ? FileOutcome::ok() : FileOutcome::refused(lostEntries(toPlace.size()));
 }

@@ -22,12 +22,18 @@ struct PlacedScore {
   int16_t letters[kLetters];
 };
 
-// The load changes the table only when it returns true.
+// The load changes the table only when it returns true. Paths are taken from the working
+// folder unless absolute, links followed only when trusted.
 bool loadHighScoresFrom(const char* path, HighScoreTable& table);
 // Writes exactly this table.
 FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table);
 // Reads the file as it is now and places into it the entries this run placed, by the table's
 // own ranking; the result becomes table and the file. A missing or damaged file is replaced
-// by table as it stands.
+// by table as it stands; one that cannot be read is left alone and the save fails.
 FileOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
                                 std::span<const PlacedScore> placed);
+// The same in a folder already walked to. Without the folder's lock the save makes sure of its
+// own entries: it replaces the file only if no other save changed it since it was read, reads
+// it back and merges again (a few times) until this run's entries are in it, or fails.
+FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
+                              std::span<const PlacedScore> placed);

@@ -45,13 +45,13 @@ void saveHighScores() {
     reportFailedSave({}, where.refused);
     return;
   }
-  if (!where.ownBelow.empty()) {
-    if (FileOutcome folders = checkOwnFoldersFor(where.save, where.ownBelow, true); !folders) {
-      reportFailedSave(where.save, folders.reason);
-      return;
-    }
+  // One walk per save; everything after it happens in the folder it reached.
+  FileInFolder at;
+  if (FileOutcome walked = walkToSharedFile(where.save, where.ownBelow, true, at); !walked) {
+    reportFailedSave(where.save, walked.reason);
+    return;
   }
-  FileOutcome saved = mergeHighScoresInto(where.save.c_str(), highScoreTable, unsaved);
+  FileOutcome saved = mergeHighScoresAt(at, highScoreTable, unsaved);
   if (saved.replaced) unsaved.clear();
   if (!saved && !saved.silent) reportFailedSave(where.save, saved.reason);
 }

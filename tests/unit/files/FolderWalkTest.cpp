@@ -156,6 +156,37 @@ TEST_F(FolderWalkTest, FileWalkFollowsTrustedLinksAtTheEnd) {
   }
 }
 
+// A walk from a folder already held open names the places of its refusals from that folder's
+// path, so the player reads where they are; the rules still judge only the folders walked.
+TEST_F(FolderWalkTest, AWalkFromAHeldFolderNamesPlacesFromItsPath) {
+  folder("home/.local");
+  folder("home/.local/theirs", kOtherId);
+  link(root + "/home", "home/.local/planted", kOtherId);
+  ::lchown(root.c_str(), kOtherId, kOtherId);  // the start folder itself is not judged
+  struct Case {
+    std::string path;
+    std::string expected;
+  } cases[] = {
+      {"home/.local/HIGHSCORE.DAT", inodeOf("home/.local") + " HIGHSCORE.DAT"},
+      {"home/.local/theirs/x", "refused: " + root + "/home/.local/theirs belongs to another user"},
+      {"home/.local/planted/x",
+       "refused: " + root + "/home/.local/planted is a link that belongs to another user"},
+  };
+  for (const Case& c : cases) {
+    std::string got = asOrdinaryUser([&] {
+      FileDescriptor start;
+      if (!openFolder(AT_FDCWD, root, start)) return std::string("no start folder");
+      FileInFolder end;
+      FileOutcome outcome = walkToFile(start.get(), c.path, end, WalkRules{true, false}, root);
+      if (!outcome) return "refused: " + outcome.reason;
+      struct stat info {};
+      ::fstat(end.folder.get(), &info);
+      return "inode " + std::to_string(info.st_ino) + " " + end.name;
+    });
+    EXPECT_EQ(got, c.expected) << c.path;
+  }
+}
+
 // A folder swapped for a link after the walk: everything after goes on in the folder reached.
 TEST_F(FolderWalkTest, TheDescriptorKeepsTheFolderWhenItsNameIsSwapped) {
   folder("game");

@@ -4,10 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "game/GameState.h"
 
 namespace fs = std::filesystem;
 
@@ -88,4 +93,75 @@ std::vector<std::string> ScratchFolder::listing() const {
     paths.push_back(it->path().lexically_relative(folder).string());
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+HighScoreTable withScore(int mode, uint32_t score) {
+  HighScoreTable table = defaults();
+  table.entries[mode][0].score = score;
+  return table;
+}
+
+std::string scoresOf(const HighScoreTable& table, int mode) {
+  const HighScoreEntry* entries = table.entries[mode];
+  return std::to_string(entries[0].score) + " " + std::to_string(entries[1].score) + " " +
+         std::to_string(entries[2].score);
+}
+
+std::string scoreFileOf(const std::string& path) {
+  HighScoreTable table{};
+  return loadHighScoresFrom(path.c_str(), table) ? scoresOf(table, Score) : "bad";
+}
+
+struct stat statOf(const std::string& path) {
+  struct stat info {};
+  ::lstat(path.c_str(), &info);
+  return info;
+}
+
+std::string capturingStderr(const std::function<std::string()>& body) {
+  char name[] = "/tmp/zeph-stderr-XXXXXX";
+  int fd = ::mkstemp(name);
+  if (fd < 0) return "no capture file";
+  std::fflush(stderr);
+  int saved = ::dup(2);
+  ::dup2(fd, 2);
+  std::string result = body();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  ::close(fd);
+  std::ifstream in(name);
+  std::string said((std::istreambuf_iterator<char>(in)), {});
+  ::unlink(name);
+  return result + "|" + said;
+}
+
+std::string described(const FileOutcome& outcome) {
+  if (outcome) return "saved";
+  return outcome.silent ? "silent" : "failed: " + outcome.reason;
+}
+
+void SharedScores::SetUp() {
+  ScratchFolder::SetUp();
+  if (::geteuid() != 0) GTEST_SKIP() << "laying out other users' files needs root";
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // every user passes through
+}
+
+void SharedScores::folderAt(const std::string& relative, mode_t mode) {
+  ASSERT_TRUE(fs::create_directories(at(relative)));
+  ASSERT_EQ(::chmod(at(relative).c_str(), mode), 0);
+}
+
+void SharedScores::fileAt(const std::string& relative, const Bytes& bytes, mode_t mode) {
+  write(at(relative), bytes);
+  ASSERT_EQ(::chmod(at(relative).c_str(), mode), 0);
+}
+
+void SharedScores::linkAt(const std::string& relative, const std::string& to) {
+  ASSERT_EQ(::symlink(to.c_str(), at(relative).c_str()), 0);
+}
+
+std::string SharedScores::as(const TestUser& user, const std::function<std::string()>& body) {
+  asPlayer([] { return std::string(); });
+  return asUser(user, body);
 }

@@ -1,6 +1,7 @@
-// Scratch folders for the high score file tests.
+// Scratch folders for the high score file tests, and a machine of several users sharing one.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileOutcome.h"
 #include "scores/HighScoreFile.h"
 #include "support/AsUser.h"
 
@@ -41,4 +43,37 @@ class ScratchFolder : public ::testing::Test {
 
  private:
   std::vector<std::pair<std::string, std::pair<uid_t, gid_t>>> others;
+};
+
+// The users of one machine the shared-file tests play: the player, another player, and a
+// group both may be in.
+inline constexpr gid_t kPlayersGroup = 65530;
+inline constexpr gid_t kOtherGroup = 65531;
+inline const TestUser kOther{65533, 65533, {}};
+inline const TestUser kPlayerInGroup{kOrdinaryId, kOrdinaryId, {kPlayersGroup}};
+inline const TestUser kOtherInGroup{65533, 65533, {kPlayersGroup}};
+
+HighScoreTable withScore(int mode, uint32_t score);
+std::string scoresOf(const HighScoreTable& table, int mode);
+// "bad" for a file that does not load, else the Score table's three scores.
+std::string scoreFileOf(const std::string& path);
+struct stat statOf(const std::string& path);
+// What the body wrote on stderr, with what it returned in front: "result|said".
+std::string capturingStderr(const std::function<std::string()>& body);
+// "saved", "silent", or "failed: " and the reason.
+std::string described(const FileOutcome& outcome);
+
+// Lays out a machine of several users; the cases' own lay-out steps call these.
+class SharedScores : public ScratchFolder {
+ public:
+  using ScratchFolder::giveTo;
+  std::string at(const std::string& relative) const { return folder + "/" + relative; }
+  void folderAt(const std::string& relative, mode_t mode);
+  void fileAt(const std::string& relative, const Bytes& bytes, mode_t mode);
+  void linkAt(const std::string& relative, const std::string& to);
+
+ protected:
+  void SetUp() override;
+  // Hands the whole scratch folder over and runs body as user (the files stay as given).
+  std::string as(const TestUser& user, const std::function<std::string()>& body);
 };

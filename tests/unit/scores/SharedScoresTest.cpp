@@ -3,6 +3,7 @@
 // runs as ordinary users; laying out another user's files needs root, which CI has.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,96 +30,7 @@
 namespace {
 namespace fs = std::filesystem;
 
-constexpr gid_t kPlayersGroup = 65530;
-constexpr gid_t kOtherGroup = 65531;
-const TestUser kOther{65533, 65533, {}};
-const TestUser kPlayerInGroup{kOrdinaryId, kOrdinaryId, {kPlayersGroup}};
-const TestUser kOtherInGroup{65533, 65533, {kPlayersGroup}};
-
 const Bytes kPrecious = {'e', 'c', 'h', 'o', ' ', 'h', 'i', '\n'};
-
-HighScoreTable withScore(int mode, uint32_t score) {
-  HighScoreTable table = defaults();
-  table.entries[mode][0].score = score;
-  return table;
-}
-
-std::string scoresOf(const HighScoreTable& table, int mode) {
-  const HighScoreEntry* entries = table.entries[mode];
-  return std::to_string(entries[0].score) + " " + std::to_string(entries[1].score) + " " +
-         std::to_string(entries[2].score);
-}
-
-// "bad" for a file that does not load, else the Score table's three scores.
-std::string scoreFileOf(const std::string& path) {
-  HighScoreTable table{};
-  return loadHighScoresFrom(path.c_str(), table) ? scoresOf(table, Score) : "bad";
-}
-
-struct stat statOf(const std::string& path) {
-  struct stat info {};
-  ::lstat(path.c_str(), &info);
-  return info;
-}
-
-// What the body wrote on stderr, with what it returned in front.
-std::string capturingStderr(const std::function<std::string()>& body) {
-  char name[] = "/tmp/zeph-stderr-XXXXXX";
-  int fd = ::mkstemp(name);
-  if (fd < 0) return "no capture file";
-  std::fflush(stderr);
-  int saved = ::dup(2);
-  ::dup2(fd, 2);
-  std::string result = body();
-  std::fflush(stderr);
-  ::dup2(saved, 2);
-  ::close(saved);
-  ::close(fd);
-  std::ifstream in(name);
-  std::string said((std::istreambuf_iterator<char>(in)), {});
-  ::unlink(name);
-  return result + "|" + said;
-}
-
-// Lays out a machine of several users; the cases' own lay-out steps call these.
-class SharedScores : public ScratchFolder {
- public:
-  using ScratchFolder::giveTo;
-
- protected:
-  void SetUp() override {
-    ScratchFolder::SetUp();
-    if (::geteuid() != 0) GTEST_SKIP() << "laying out other users' files needs root";
-    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);  // every user passes through
-  }
-
- public:
-  std::string at(const std::string& relative) const { return folder + "/" + relative; }
-
-  void folderAt(const std::string& relative, mode_t mode) {
-    ASSERT_TRUE(fs::create_directories(at(relative)));
-    ASSERT_EQ(::chmod(at(relative).c_str(), mode), 0);
-  }
-  void fileAt(const std::string& relative, const Bytes& bytes, mode_t mode) {
-    write(at(relative), bytes);
-    ASSERT_EQ(::chmod(at(relative).c_str(), mode), 0);
-  }
-  void linkAt(const std::string& relative, const std::string& to) {
-    ASSERT_EQ(::symlink(to.c_str(), at(relative).c_str()), 0);
-  }
-
- protected:
-  // Hands the whole scratch folder over and runs body as user (the files stay as given).
-  std::string as(const TestUser& user, const std::function<std::string()>& body) {
-    asPlayer([] { return std::string(); });
-    return asUser(user, body);
-  }
-};
-
-std::string described(const FileOutcome& outcome) {
-  if (outcome) return "saved";
-  return outcome.silent ? "silent" : "failed: " + outcome.reason;
-}
 }  // namespace
 
 // Another player's link in a folder the players share is never followed: not to save, not to
@@ -572,8 +484,8 @@ TEST_F(ScratchFolder, ALockHolderThatDiesOrHangsDoesNotStopTheSave) {
     ASSERT_EQ(::pipe(locked), 0);
     pid_t holder = ::fork();
     if (holder == 0) {
-      FolderLock lock(file);
-      char held = lock.held() ? '1' : '0';
+      const int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+      char held = ::flock(lock, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
       if (::write(locked[1], &held, 1) != 1) ::_exit(1);
       if (dies) ::raise(SIGKILL);
       ::pause();
@@ -588,7 +500,9 @@ TEST_F(ScratchFolder, ALockHolderThatDiesOrHangsDoesNotStopTheSave) {
     if (dies) ::waitpid(holder, nullptr, 0);
 
     std::string result = asPlayer([&] {
-      std::string lockedAfter = FolderLock(file).held() ? "lock free" : "lock held";
+      FileInFolder at;
+      std::string lockedAfter =
+          walkToFile(AT_FDCWD, file, at) && FolderLock(at).held() ? "lock free" : "lock held";
       return lockedAfter + ", " + described(saveHighScoresTo(file.c_str(), withScore(Score, 600)));
     });
     EXPECT_EQ(result, dies ? "lock free, saved" : "lock held, saved");
@@ -676,40 +590,51 @@ TEST_F(SharedScores, AGroupsFolderKeepsWorkingForTheWholeGroup) {
   }
 }
 
-// A killed save's temporary file is cleared away by a later save once it is old: only the
-// player's own plain files of that name, never a live save's, another user's or a link.
+// A killed save's temporary file is cleared away by a later save once it is old, whoever's
+// save it was: only plain files of that name, never a live save's or a link, and in a sticky
+// folder only what the folder lets the player remove.
 TEST_F(SharedScores, OldTemporariesOfKilledSavesAreCleared) {
   struct Planted {
     const char* name;
     bool old;
     uid_t owner;
     bool link;
-    bool removed;
+    bool removed;            // from a folder of the player's own
+    bool removedFromSticky;  // from root's sticky folder everyone may write
   };
   const Planted planted[] = {
-      {"HIGHSCORE.DAT.aaaaaaaaaa.tmp", true, kOrdinaryId, false, true},
-      {"HIGHSCORE.DAT.bbbbbbbbbb.tmp", false, kOrdinaryId, false, false},
-      {"HIGHSCORE.DAT.cccccccccc.tmp", true, kOther.uid, false, false},
-      {"HIGHSCORE.DAT.dddddddddd.tmp", true, kOrdinaryId, true, false},
-      {"HIGHSCORE.DAT.tmp", true, kOrdinaryId, false, false},
-      {"OTHER.DAT.eeeeeeeeee.tmp", true, kOrdinaryId, false, false},
+      {"HIGHSCORE.DAT.aaaaaaaaaa.tmp", true, kOrdinaryId, false, true, true},
+      {"HIGHSCORE.DAT.bbbbbbbbbb.tmp", false, kOrdinaryId, false, false, false},
+      {"HIGHSCORE.DAT.cccccccccc.tmp", true, kOther.uid, false, true, false},
+      {"HIGHSCORE.DAT.dddddddddd.tmp", true, kOrdinaryId, true, false, false},
+      {"HIGHSCORE.DAT.tmp", true, kOrdinaryId, false, false, false},
+      {"OTHER.DAT.eeeeeeeeee.tmp", true, kOrdinaryId, false, false, false},
   };
-  folderAt("game", 0755);
-  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0644);
-  for (const Planted& p : planted) {
-    const std::string path = at(std::string("game/") + p.name);
-    if (p.link)
-      linkAt(std::string("game/") + p.name, at("game/HIGHSCORE.DAT"));
-    else
-      fileAt(std::string("game/") + p.name, Bytes(3, 0x55), 0600);
-    if (p.owner != kOrdinaryId) giveTo(std::string("game/") + p.name, p.owner, p.owner);
-    const timespec when[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - (p.old ? 3600 : 5), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+  for (bool sticky : {false, true}) {
+    SCOPED_TRACE(sticky ? "root's sticky folder" : "the player's folder");
+    TearDown();
+    SetUp();
+    folderAt("game", 0755);
+    fileAt("game/HIGHSCORE.DAT", defaultFile(), 0666);
+    if (sticky) giveTo("game", 0, 0);
+    for (const Planted& p : planted) {
+      const std::string path = at(std::string("game/") + p.name);
+      if (p.link)
+        linkAt(std::string("game/") + p.name, at("game/HIGHSCORE.DAT"));
+      else
+        fileAt(std::string("game/") + p.name, Bytes(3, 0x55), 0600);
+      if (p.owner != kOrdinaryId) giveTo(std::string("game/") + p.name, p.owner, p.owner);
+      const timespec when[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - (p.old ? 3600 : 5), 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("game").c_str(), sticky ? 01777 : 0755), 0);
+    const std::string beside = at("game/HIGHSCORE.DAT");
+    EXPECT_EQ(as(kPlayer, [&] { return described(saveHighScoresTo(beside.c_str(), defaults())); }),
+              "saved");
+    for (const Planted& p : planted)
+      EXPECT_EQ(!fs::exists(fs::symlink_status(at(std::string("game/") + p.name))),
+                sticky ? p.removedFromSticky : p.removed)
+          << p.name;
   }
-  const std::string beside = at("game/HIGHSCORE.DAT");
-  EXPECT_EQ(as(kPlayer, [&] { return described(saveHighScoresTo(beside.c_str(), defaults())); }),
-            "saved");
-  for (const Planted& p : planted)
-    EXPECT_EQ(!fs::exists(fs::symlink_status(at(std::string("game/") + p.name))), p.removed)
-        << p.name;
 }

@@ -1,0 +1,593 @@
+// The score file against the other users of one machine: a hostile member of the game's group
+// swapping names for links and pipes mid-save, holding leases and the folder's lock, and
+// players saving at the same moment. Every case runs as ordinary users; laying out other
+// users' files needs root, which CI has.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ScoreFiles.h"
+#include "game/GameState.h"
+#include "scores/HighScoreFile.h"
+#include "scores/HighScoreLocation.h"
+#include "scores/SharedFile.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+// Long past any save, far short of the kernel's 45 s lease break: only a hang reaches it.
+constexpr unsigned kHangSeconds = 20;
+
+void writeAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote <= 0) return;
+    done += std::size_t(wrote);
+  }
+}
+
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[256];
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    text.append(buffer, std::size_t(got));
+  }
+  return text;
+}
+
+// A process of one user that runs body once the test lets it go (so several start at the same
+// moment), or at once; its report is what body wrote on stdout and returned, or how it died.
+class UserProcess {
+ public:
+  UserProcess(const TestUser& user, const std::function<std::string()>& body, bool waitForGo) {
+    if (::pipe(report) != 0 || ::pipe(go) != 0) return;
+    std::fflush(nullptr);
+    child = ::fork();
+    if (child != 0) {
+      ::close(report[1]);
+      ::close(go[0]);
+      return;
+    }
+    ::close(report[0]);
+    ::close(go[1]);
+    ::dup2(report[1], STDOUT_FILENO);
+    ::alarm(kHangSeconds);  // a save that hangs shows as a death by SIGALRM
+    if (!becomeUser(user)) ::_exit(2);
+    char token = 0;
+    if (waitForGo && ::read(go[0], &token, 1) != 1) ::_exit(3);
+    writeAll(STDOUT_FILENO, body());
+    ::_exit(0);
+  }
+  ~UserProcess() { stop(); }
+  UserProcess(const UserProcess&) = delete;
+  UserProcess& operator=(const UserProcess&) = delete;
+
+  void release() { writeAll(go[1], "g"); }
+  // Reads a line the body wrote before going on (a process that holds something till killed).
+  std::string firstLine() {
+    std::string line;
+    char c = 0;
+    while (::read(report[0], &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  }
+  std::string result() {
+    std::string text = readAll(report[0]);
+    int status = 0;
+    if (child > 0) ::waitpid(child, &status, 0);
+    child = -1;
+    if (WIFSIGNALED(status)) return "died of signal " + std::to_string(WTERMSIG(status));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "could not run as the user";
+    return text;
+  }
+  void stop() {
+    if (child > 0) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+      child = -1;
+    }
+    for (int fd : {report[0], go[1]})
+      if (fd >= 0) ::close(fd);
+    report[0] = go[1] = -1;
+  }
+
+ private:
+  int report[2] = {-1, -1};
+  int go[2] = {-1, -1};
+  pid_t child = -1;
+};
+
+// Another user swapping two names in a loop until stopped.
+std::unique_ptr<UserProcess> swapping(const TestUser& user, const std::string& a,
+                                      const std::string& b) {
+  auto swapper = std::make_unique<UserProcess>(
+      user,
+      [a, b] {
+        for (;;) ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
+        return std::string();
+      },
+      false);
+  return swapper;
+}
+
+std::vector<PlacedScore> placedScore(uint32_t score) { return {{Score, score, {2, 2, 2}}}; }
+
+// Merges one new score into the file at path as the game does; what became of it.
+std::string mergeOnce(const std::string& path, uint32_t score) {
+  HighScoreTable table = withScore(Score, score);
+  return described(mergeHighScoresInto(path.c_str(), table, placedScore(score)));
+}
+
+// The game as a player starts, places a score and quits, in the folder game with HOME; the
+// table at start, then what stderr said.
+std::string playOnce(const std::string& game, const std::string& home) {
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_DATA_HOME");
+  ::umask(022);
+  if (::chdir(game.c_str()) != 0) return "cannot enter the game folder";
+  return capturingStderr([] {
+    const bool box = !loadHighScores();
+    if (box) resetHighScores();
+    std::string start = std::string(box ? "box " : "") + scoresOf(highScoreTable, Score);
+    const int16_t letters[kLetters] = {1, 2, 3};
+    recordHighScore(Score, 0, 5000, letters);
+    saveHighScores();
+    return start;
+  });
+}
+
+class HostileSharers : public SharedScores {};
+}  // namespace
+
+// A member of the group swaps the folder the save goes through for their link to a folder the
+// saver may write (the player's own, or root's as /etc is), again and again while saves run:
+// the walk holds each folder open, so no save ever lands anywhere else.
+TEST_F(HostileSharers, AFolderSwappedForALinkMidSaveNeverLeadsOutside) {
+  struct Case {
+    const char* name;
+    TestUser saver;
+    uid_t victimOwner;
+  };
+  const Case cases[] = {
+      {"a player saving", kPlayer, kOrdinaryId},
+      {"root saving", TestUser{0, 0, {}}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("arcade/game", 0755);
+    fileAt("arcade/game/HIGHSCORE.DAT", defaultFile(), 0644);
+    folderAt("victim", 0755);
+    fileAt("victim/HIGHSCORE.DAT", imageOf(withScore(Score, 999)), 0644);
+    linkAt("arcade/bait", at("victim"));
+    giveTo("arcade", 0, kPlayersGroup);
+    giveTo("arcade/bait", kOtherInGroup.uid, kOtherInGroup.gid);
+    giveTo("victim", c.victimOwner, c.victimOwner);
+    giveTo("victim/HIGHSCORE.DAT", c.victimOwner, c.victimOwner);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("arcade").c_str(), 02775), 0);
+    const Bytes victimBefore = read(at("victim/HIGHSCORE.DAT"));
+
+    auto swapper = swapping(kOtherInGroup, at("arcade/game"), at("arcade/bait"));
+    const std::string path = at("arcade/game/HIGHSCORE.DAT");
+    UserProcess saver(
+        c.saver,
+        [&] {
+          std::set<std::string> outcomes;
+          for (uint32_t round = 0; round < 300; ++round) {
+            outcomes.insert(mergeOnce(path, 1000 + round));
+            outcomes.insert(described(saveHighScoresTo(path.c_str(), withScore(Score, 2))));
+          }
+          std::string all;
+          for (const std::string& outcome : outcomes) all += outcome + "\n";
+          return all;
+        },
+        false);
+    const std::string outcomes = saver.result();
+    swapper->stop();
+
+    EXPECT_EQ(read(at("victim/HIGHSCORE.DAT")), victimBefore);
+    std::vector<std::string> victim;
+    for (const std::string& path : listing())
+      if (path.starts_with("victim")) victim.push_back(path);
+    EXPECT_EQ(victim, (std::vector<std::string>{"victim", "victim/HIGHSCORE.DAT"}));
+    // Each save either went where it should or refused the link by name.
+    const std::string link = at("arcade/game") + " is a link that belongs to another user";
+    for (std::size_t from = 0, end; (end = outcomes.find('\n', from)) != std::string::npos;
+         from = end + 1) {
+      const std::string outcome = outcomes.substr(from, end - from);
+      EXPECT_TRUE(outcome == "saved" || outcome == "failed: " + link) << outcome;
+    }
+    EXPECT_NE(outcomes.find("saved"), std::string::npos) << outcomes;
+  }
+}
+
+// A member of the group swaps the shared file for a pipe of theirs, again and again, in a
+// sticky folder where the save has to rewrite the file in place: no save ever waits on the
+// pipe, and each one either saves or says the file is no regular file.
+TEST_F(HostileSharers, APipeSwappedInNeverHoldsASaveUp) {
+  folderAt("shared", 0755);
+  fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
+  ASSERT_EQ(::mkfifo(at("shared/pipe").c_str(), 0664), 0);
+  ASSERT_EQ(::chmod(at("shared/pipe").c_str(), 0664), 0);  // a pipe the player may open to write
+  giveTo("shared", 0, kPlayersGroup);
+  giveTo("shared/HIGHSCORE.DAT", kOtherInGroup.uid, kPlayersGroup);
+  giveTo("shared/pipe", kOtherInGroup.uid, kPlayersGroup);
+  asPlayer([] { return std::string(); });
+  ASSERT_EQ(::chmod(at("shared").c_str(), 03775), 0);
+
+  auto swapper = swapping(kOtherInGroup, at("shared/HIGHSCORE.DAT"), at("shared/pipe"));
+  const std::string path = at("shared/HIGHSCORE.DAT");
+  UserProcess saver(
+      kPlayerInGroup,
+      [&] {
+        std::set<std::string> outcomes;
+        for (uint32_t round = 0; round < 300; ++round)
+          outcomes.insert(mergeOnce(path, 1000 + round));
+        std::string all;
+        for (const std::string& outcome : outcomes) all += outcome + "\n";
+        return all;
+      },
+      false);
+  const std::string outcomes = saver.result();
+  swapper->stop();
+
+  std::set<std::string> allowed = {"saved", "failed: not a regular file"};
+  for (std::size_t from = 0, end; (end = outcomes.find('\n', from)) != std::string::npos;
+       from = end + 1)
+    EXPECT_TRUE(allowed.contains(outcomes.substr(from, end - from))) << outcomes;
+  EXPECT_NE(outcomes.find("saved"), std::string::npos) << outcomes;
+  // Whichever name the file ended under, it is whole.
+  const bool fileAtName = fs::is_regular_file(fs::symlink_status(path));
+  EXPECT_NE(scoreFileOf(fileAtName ? path : at("shared/pipe")), "bad");
+}
+
+// The owner of the shared file holds a lease on it: another player's save fails at once with
+// its line instead of waiting out the kernel's lease break, and leaves the file as it was.
+TEST_F(HostileSharers, ALeaseFailsTheSaveAtOnce) {
+  for (int lease : {F_RDLCK, F_WRLCK}) {
+    SCOPED_TRACE(lease == F_RDLCK ? "a read lease" : "a write lease");
+    TearDown();
+    SetUp();
+    folderAt("shared", 0755);
+    fileAt("shared/HIGHSCORE.DAT", imageOf(withScore(Score, 300)), 0664);
+    giveTo("shared", 0, kPlayersGroup);
+    giveTo("shared/HIGHSCORE.DAT", kOtherInGroup.uid, kPlayersGroup);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("shared").c_str(), 02775), 0);
+    const std::string path = at("shared/HIGHSCORE.DAT");
+
+    UserProcess holder(
+        kOtherInGroup,
+        [&] {
+          std::signal(SIGIO, SIG_IGN);  // the break's notice; the holder never lets go
+          const int fd = ::open(path.c_str(), O_RDONLY);
+          const bool held = fd >= 0 && ::fcntl(fd, F_SETLEASE, lease) == 0;
+          writeAll(1, held ? "held\n" : "not held: " + std::string(std::strerror(errno)) + "\n");
+          for (;;) ::pause();
+          return std::string();
+        },
+        false);
+    ASSERT_EQ(holder.firstLine(), "held");
+
+    const std::string result = asUser(kPlayerInGroup, [&] { return mergeOnce(path, 500); });
+    holder.stop();
+    EXPECT_EQ(result, "failed: another program holds the file (a lease): try again later");
+    EXPECT_EQ(scoreFileOf(path), "300 1 1");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"shared", "shared/HIGHSCORE.DAT"}));
+  }
+}
+
+// Another player holds the folder's lock for ever, or the group's folder is write-only so no one
+// can lock it: two players saving at the same moment still keep both their scores.
+TEST_F(HostileSharers, TwoSavesAtOnceWithoutTheLockLoseNothing) {
+  struct Case {
+    const char* name;
+    mode_t folderMode;
+    bool lockHeld;
+    TestUser first, second;
+  };
+  const Case cases[] = {
+      {"the lock held by another player", 02775, true, kPlayerInGroup, kOtherInGroup},
+      // Players outside the group may only pass through: they rewrite the file in place.
+      {"a folder others may only pass through", 02771, false, kPlayer, kOther},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("shared", 0755);
+    fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0666);
+    giveTo("shared", 0, kPlayersGroup);
+    giveTo("shared/HIGHSCORE.DAT", 0, kPlayersGroup);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("shared").c_str(), c.folderMode), 0);
+    const std::string shared = at("shared");
+    const std::string path = at("shared/HIGHSCORE.DAT");
+
+    std::unique_ptr<UserProcess> holder;
+    if (c.lockHeld) {
+      holder = std::make_unique<UserProcess>(
+          kOther,
+          [&] {
+            const int fd = ::open(shared.c_str(), O_RDONLY | O_DIRECTORY);
+            writeAll(1, fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? "held\n" : "not held\n");
+            for (;;) ::pause();
+            return std::string();
+          },
+          false);
+      ASSERT_EQ(holder->firstLine(), "held");
+    }
+    for (int trial = 0; trial < 5; ++trial) {
+      SCOPED_TRACE("trial " + std::to_string(trial));
+      ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+      write(path, defaultFile());
+      const uint32_t first = 100 + 2 * trial, second = 101 + 2 * trial;
+      UserProcess a(
+          c.first, [&] { return mergeOnce(path, first); }, true);
+      UserProcess b(
+          c.second, [&] { return mergeOnce(path, second); }, true);
+      a.release();
+      b.release();
+      EXPECT_EQ(a.result(), "saved");
+      EXPECT_EQ(b.result(), "saved");
+      EXPECT_EQ(scoreFileOf(path), std::to_string(second) + " " + std::to_string(first) + " 1");
+    }
+    EXPECT_EQ(listing(), (std::vector<std::string>{"shared", "shared/HIGHSCORE.DAT"}));
+  }
+}
+
+// Another member holds the folder's lock and keeps putting their own table in place: the save
+// cannot keep its entry, and says so, and the entry is saved by the next save once they stop.
+TEST_F(HostileSharers, AnEntryThatCouldNotBeKeptIsNamedAndSavedLater) {
+  folderAt("shared", 0755);
+  fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
+  giveTo("shared", 0, kPlayersGroup);
+  giveTo("shared/HIGHSCORE.DAT", 0, kPlayersGroup);
+  asPlayer([] { return std::string(); });
+  ASSERT_EQ(::chmod(at("shared").c_str(), 02775), 0);
+  const std::string shared = at("shared");
+  const std::string path = at("shared/HIGHSCORE.DAT");
+
+  UserProcess hostile(
+      kOtherInGroup,
+      [&] {
+        const int fd = ::open(shared.c_str(), O_RDONLY | O_DIRECTORY);
+        writeAll(STDOUT_FILENO, fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? "held\n" : "not held\n");
+        const std::string theirs = shared + "/theirs";
+        const time_t until = std::time(nullptr) + 4;
+        while (std::time(nullptr) < until) {
+          ScratchFolder::write(theirs, defaultFile());
+          ::chmod(theirs.c_str(), 0664);
+          ::rename(theirs.c_str(), path.c_str());
+        }
+        return std::string();  // the lock goes with the process
+      },
+      false);
+  ASSERT_EQ(hostile.firstLine(), "held");
+
+  const std::string said = asUser(kPlayerInGroup, [&] {
+    if (::chdir(shared.c_str()) != 0) return std::string("cannot enter the folder");
+    return capturingStderr([] {
+      if (!loadHighScores()) return std::string("not loaded");
+      const int16_t letters[kLetters] = {1, 2, 3};
+      recordHighScore(Score, 0, 5000, letters);
+      // Once the other member is gone the lock is free again: the quit's save.
+      FileInFolder here;
+      if (!walkToFile(AT_FDCWD, kHighScoreFile, here)) return std::string("no walk");
+      for (int wait = 0; wait < 15 && !FolderLock(here).held(); ++wait) {
+      }
+      saveHighScores();
+      return std::string("played");
+    });
+  });
+  EXPECT_EQ(hostile.result(), "") << "the other member ran to the end";
+  EXPECT_EQ(said, "played|zeph: the high scores were not saved to " + path +
+                      ": another save replaced the file at the same moment; 1 new entry is not "
+                      "in it yet\n");
+  EXPECT_EQ(scoreFileOf(path), "5000 1 1");
+}
+
+// The first save in a folder its group may write makes a file every member can save over,
+// whatever the player's umask; a folder of the player's own keeps the umask's mode.
+TEST_F(HostileSharers, ANewFileInAGroupsFolderIsTheGroups) {
+  struct Case {
+    const char* name;
+    mode_t folderMode;
+    uid_t folderOwner;
+    mode_t modeAfter;
+    gid_t groupAfter;
+    bool otherMaySave;
+  };
+  const Case cases[] = {
+      {"a setgid group folder", 02775, kOther.uid, 0664, kPlayersGroup, true},
+      {"a group folder without setgid", 0775, kOther.uid, 0664, kPlayersGroup, true},
+      {"the player's own folder", 0755, kOrdinaryId, 0644, kOrdinaryId, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("shared", 0755);
+    giveTo("shared", c.folderOwner, kPlayersGroup);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("shared").c_str(), c.folderMode), 0);
+    const std::string path = at("shared/HIGHSCORE.DAT");
+
+    EXPECT_EQ(asUser(kPlayerInGroup, [&] { return mergeOnce(path, 500); }), "saved");
+    EXPECT_EQ(statOf(path).st_mode & 07777, c.modeAfter);
+    EXPECT_EQ(statOf(path).st_gid, c.groupAfter);
+    if (c.otherMaySave) {
+      EXPECT_EQ(asUser(kOtherInGroup, [&] { return mergeOnce(path, 800); }), "saved");
+      EXPECT_EQ(scoreFileOf(path), "800 500 1");
+    }
+  }
+}
+
+// What the game says when a save cannot be made, and where it now saves instead of failing:
+// one line per failed save (the placement's and the quit's, and the reset's after a box).
+TEST_F(HostileSharers, NoEntryVanishesWithoutAWord) {
+  struct Case {
+    const char* name;
+    std::function<void(HostileSharers&)> lay;  // lays game/HIGHSCORE.DAT
+    mode_t gameMode;
+    TestUser player;
+    std::string home;   // "@" is the scratch folder
+    std::string start;  // the table at start
+    std::string line;   // each line said, "@" the scratch folder; "" when all was saved
+    int lines;
+    std::string scoresAfter;  // game/HIGHSCORE.DAT then, "bad" for no table
+  };
+  const std::string notSaved = "zeph: the high scores were not saved to @/game/HIGHSCORE.DAT: ";
+  const std::string nowhere = "zeph: the high scores were not saved: ";
+  // A default the player cannot write: the scores go to HOME.
+  auto rootsDefault = [](HostileSharers& t) {
+    t.fileAt("game/HIGHSCORE.DAT", defaultFile(), 0644);
+    t.giveTo("game", 0, 0);
+    t.giveTo("game/HIGHSCORE.DAT", 0, 0);
+  };
+  auto othersFile = [](mode_t mode, const Bytes& bytes) {
+    return [mode, bytes](HostileSharers& t) {
+      t.fileAt("game/HIGHSCORE.DAT", bytes, mode);
+      t.giveTo("game", 0, kPlayersGroup);
+      t.giveTo("game/HIGHSCORE.DAT", kOther.uid, kPlayersGroup);
+    };
+  };
+  const Case cases[] = {
+      {"a pipe at the name",
+       [](HostileSharers& t) { ASSERT_EQ(::mkfifo(t.at("game/HIGHSCORE.DAT").c_str(), 0666), 0); },
+       0755, kPlayer, "@/home", "box 1 1 1", notSaved + "not a regular file", 3, "bad"},
+      {"frozen by another member of the group", othersFile(0444, defaultFile()), 02775,
+       kPlayerInGroup, "@/home", "1 1 1", notSaved + "the file is read-only (its owner froze it)",
+       2, "1 1 1"},
+      {"writable but not readable: not damaged, never replaced",
+       othersFile(0620, imageOf(withScore(Score, 300))), 02775, kPlayerInGroup, "@/home",
+       "box 1 1 1", notSaved + "unreadable: permission denied", 3, "300 1 1"},
+      {"the owner's hard link in a sticky group folder: rewritten in place",
+       [&](HostileSharers& t) {
+         othersFile(0664, defaultFile())(t);
+         ASSERT_EQ(::link(t.at("game/HIGHSCORE.DAT").c_str(), t.at("game/backup.dat").c_str()), 0);
+         t.giveTo("game/backup.dat", kOther.uid, kPlayersGroup);
+       },
+       03775, kPlayerInGroup, "@/home", "1 1 1", "", 0, "5000 1 1"},
+      {"HOME relative", rootsDefault, 0755, kPlayer, "home/x", "1 1 1",
+       nowhere + "no home folder (HOME is not an absolute path: home/x)", 2, "1 1 1"},
+      {"HOME at the root", rootsDefault, 0755, kPlayer, "/", "1 1 1",
+       nowhere + "/ belongs to another user, and the player has no home folder of their own", 2,
+       "1 1 1"},
+      {"HOME at another player's home",
+       [&](HostileSharers& t) {
+         rootsDefault(t);
+         t.giveTo("home", kOther.uid, kOther.gid);
+       },
+       0755, kPlayer, "@/home", "1 1 1",
+       nowhere + "@/home belongs to another user, and the player has no home folder of their own",
+       2, "1 1 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("game", 0755);
+    folderAt("home", 0755);
+    c.lay(*this);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("game").c_str(), c.gameMode), 0);  // chown drops setgid
+    const std::string home = c.home.starts_with("@") ? folder + c.home.substr(1) : c.home;
+    const std::string game = at("game");
+    auto homeListing = [&] {
+      std::vector<std::string> paths;
+      for (const std::string& path : listing())
+        if (path.starts_with("home")) paths.push_back(path);
+      return paths;
+    };
+    const std::vector<std::string> homeBefore = homeListing();
+
+    const std::string played = asUser(c.player, [&] { return playOnce(game, home); });
+
+    std::string line = c.line;
+    for (std::size_t found; (found = line.find('@')) != std::string::npos;)
+      line.replace(found, 1, folder);
+    std::string expected = c.start + "|";
+    for (int n = 0; n < c.lines; ++n) expected += line + "\n";
+    EXPECT_EQ(played, expected);
+    EXPECT_EQ(played.find("//"), std::string::npos);
+    EXPECT_EQ(scoreFileOf(at("game/HIGHSCORE.DAT")), c.scoresAfter);
+    if (fs::exists(at("game/backup.dat"))) {
+      EXPECT_EQ(read(at("game/backup.dat")), read(at("game/HIGHSCORE.DAT")));
+    }
+    EXPECT_EQ(homeListing(), homeBefore) << "nothing made in HOME";
+  }
+}
+
+// Root playing with HOME at a player's home keeps its scores in its own home: nothing is made
+// in the player's, whose own saves go on working.
+TEST_F(HostileSharers, RootWithAPlayersHomeSavesInItsOwn) {
+  folderAt("game", 0755);
+  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
+  folderAt("home", 0755);
+  giveTo("game", 0, 0);
+  giveTo("game/HIGHSCORE.DAT", 0, 0);
+  asPlayer([] { return std::string(); });
+  const passwd* root = ::getpwuid(0);
+  ASSERT_NE(root, nullptr);
+  const std::string rootHome = root->pw_dir;
+
+  const HighScoreLocation where = locateHighScores(at("game"), at("home").c_str(), nullptr, true);
+  EXPECT_EQ(where.save, (rootHome == "/" ? "" : rootHome) + "/.local/share/zeph/HIGHSCORE.DAT");
+  EXPECT_EQ(where.ownBelow, rootHome);
+
+  // A save sent into another's home all the same makes nothing there.
+  const std::string own = at("home/.local/share/zeph/HIGHSCORE.DAT");
+  const std::string home = at("home");
+  EXPECT_EQ(asUser(kOther,
+                   [&] {
+                     FileInFolder end;
+                     return described(walkToSharedFile(own, home, true, end));
+                   }),
+            "failed: " + home + " belongs to another user: no folder is made in it");
+  EXPECT_EQ(listing(), (std::vector<std::string>{"game", "game/HIGHSCORE.DAT", "home"}));
+}
+
+// A read-only file system says so, with the file there or not.
+TEST_F(HostileSharers, AReadOnlyFileSystemSaysSo) {
+  folderAt("mount", 0755);
+  const std::string mount = at("mount");
+  const std::string result = asUser(TestUser{0, 0, {}}, [&] {
+    // A mount of this process's own: the machine's mounts never see it.
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        ::mount("zeph", mount.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+      return std::string("no mount: ") + std::strerror(errno);
+    ScratchFolder::write(mount + "/HIGHSCORE.DAT", defaultFile());
+    ::chmod((mount + "/HIGHSCORE.DAT").c_str(), 0666);
+    if (::mount(nullptr, mount.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+      return std::string("no mount: ") + std::strerror(errno);
+    if (!becomeUser(kPlayer)) return std::string("cannot become the player");
+    return mergeOnce(mount + "/HIGHSCORE.DAT", 500) + ", " + mergeOnce(mount + "/OTHER.DAT", 500);
+  });
+  if (result.starts_with("no mount")) GTEST_SKIP() << "this machine lets no test mount: " << result;
+  EXPECT_EQ(result, "failed: Read-only file system, failed: Read-only file system");
+}
