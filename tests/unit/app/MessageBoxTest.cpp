@@ -35,7 +35,7 @@ TEST(MessageBox, AQuitRequestClosesTheBox) {
   const std::string folder = pattern;
   {
     std::ofstream script(folder + "/xmessage");
-    script << "#!/bin/sh\ntrap 'echo ended >" << folder << "/mark; exit 143' TERM\n"
+    script << "#!/bin/sh\ntrap 'echo ended >" << folder << "/mark; kill $!; exit 143' TERM\n"
            << "echo started >" << folder << "/mark\nsleep 60 & wait $!\n";
   }
   ::chmod((folder + "/xmessage").c_str(), 0755);

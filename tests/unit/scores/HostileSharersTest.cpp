@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -359,8 +360,24 @@ TEST_F(HostileSharers, TwoSavesAtOnceWithoutTheLockLoseNothing) {
   }
 }
 
-// Another member holds the folder's lock and keeps putting their own table in place: the save
-// cannot keep its entry, and says so, and the entry is saved by the next save once they stop.
+// Another member holds the folder's lock, and another save lands right after each of ours (the
+// folder's flush is where it is let in): the save cannot keep its entry and says so, and the
+// entry is saved by the next save once the lock is free.
+namespace {
+std::string overwrittenFile;
+int anotherSaveLandsAfterOurs(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    const std::string theirs = overwrittenFile + ".theirs";
+    const Bytes table = defaultFile();
+    std::ofstream(theirs, std::ios::binary)
+        .write(reinterpret_cast<const char*>(table.data()), std::streamsize(table.size()));
+    ::rename(theirs.c_str(), overwrittenFile.c_str());
+  }
+  return ::fsync(fd);
+}
+}  // namespace
+
 TEST_F(HostileSharers, AnEntryThatCouldNotBeKeptIsNamedAndSavedLater) {
   folderAt("shared", 0755);
   fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
@@ -371,40 +388,38 @@ TEST_F(HostileSharers, AnEntryThatCouldNotBeKeptIsNamedAndSavedLater) {
   const std::string shared = at("shared");
   const std::string path = at("shared/HIGHSCORE.DAT");
 
-  UserProcess hostile(
+  int letGo[2];
+  ASSERT_EQ(::pipe(letGo), 0);
+  UserProcess holder(
       kOtherInGroup,
       [&] {
         const int fd = ::open(shared.c_str(), O_RDONLY | O_DIRECTORY);
         writeAll(STDOUT_FILENO, fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? "held\n" : "not held\n");
-        const std::string theirs = shared + "/theirs";
-        const time_t until = std::time(nullptr) + 4;
-        while (std::time(nullptr) < until) {
-          ScratchFolder::write(theirs, defaultFile());
-          ::chmod(theirs.c_str(), 0664);
-          ::rename(theirs.c_str(), path.c_str());
-        }
-        return std::string();  // the lock goes with the process
+        char token = 0;
+        return std::string(::read(letGo[0], &token, 1) == 1 ? "" : "never let go");
       },
       false);
-  ASSERT_EQ(hostile.firstLine(), "held");
+  ASSERT_EQ(holder.firstLine(), "held");
 
   const std::string said = asUser(kPlayerInGroup, [&] {
     if (::chdir(shared.c_str()) != 0) return std::string("cannot enter the folder");
-    return capturingStderr([] {
+    return capturingStderr([&] {
       if (!loadHighScores()) return std::string("not loaded");
+      overwrittenFile = path;
+      sharedFileSync = anotherSaveLandsAfterOurs;
       const int16_t letters[kLetters] = {1, 2, 3};
       recordHighScore(Score, 0, 5000, letters);
-      // Once the other member is gone the lock is free again: the quit's save.
-      FileInFolder here;
-      if (!walkToFile(AT_FDCWD, kHighScoreFile, here)) return std::string("no walk");
-      for (int wait = 0; wait < 15 && !FolderLock(here).held(); ++wait) {
-      }
-      saveHighScores();
-      return std::string("played");
+      sharedFileSync = ::fsync;
+      const std::string first = scoreFileOf(path);
+      writeAll(letGo[1], "g");  // the other member lets the lock go
+      saveHighScores();         // the quit's save
+      return "played, the file then " + first;
     });
   });
-  EXPECT_EQ(hostile.result(), "") << "the other member ran to the end";
-  EXPECT_EQ(said, "played|zeph: the high scores were not saved to " + path +
+  ::close(letGo[0]);
+  ::close(letGo[1]);
+  EXPECT_EQ(holder.result(), "");
+  EXPECT_EQ(said, "played, the file then 1 1 1|zeph: the high scores were not saved to " + path +
                       ": another save replaced the file at the same moment; 1 new entry is not "
                       "in it yet\n");
   EXPECT_EQ(scoreFileOf(path), "5000 1 1");
