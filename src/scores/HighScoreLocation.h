@@ -16,7 +16,7 @@ struct HighScoreLocation {
 // programFolder "" is the working directory; home and xdgDataHome are the environment's values,
 // null when unset. Empty or relative values count as unset. Where they lead into a folder of
 // another user's (root started with a player's HOME), the player's own home from the password
-// database is taken instead; without one there is nowhere to write. sharedDataFolder: the folder is a
-// system install's, read for the default table but never saved in, even by a player who may.
+// database is taken instead; without one there is nowhere to write. sharedDataFolder: the folder is
+// a system install's, read for the default table but never saved in, even by a player who may.
 HighScoreLocation locateHighScores(const std::string& programFolder, const char* home,
                                    const char* xdgDataHome, bool sharedDataFolder);
