@@ -14,24 +14,15 @@
 
 #include "files/FolderWalk.h"
 #include "support/AsUser.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 constexpr uid_t kOtherId = 65533;
 
-class FolderWalkTest : public ::testing::Test {
+class FolderWalkTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zeph-walk-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root = pattern;
-    ::chmod(root.c_str(), 0755);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
   // Every folder this makes on the way belongs to owner.
   void folder(const std::string& path, uid_t owner = kOrdinaryId) {
     std::vector<std::string> made;
@@ -60,7 +51,6 @@ class FolderWalkTest : public ::testing::Test {
     if (::stat((root + "/" + path).c_str(), &info) != 0) return "none";
     return "inode " + std::to_string(info.st_ino);
   }
-  std::string root;
 };
 
 TEST_F(FolderWalkTest, ReachesFoldersThroughTrustedLinksOnly) {

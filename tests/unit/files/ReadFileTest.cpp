@@ -11,22 +11,13 @@
 
 #include "files/ReadFile.h"
 #include "support/AsUser.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-class ReadFileTest : public ::testing::Test {
+class ReadFileTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zeph-read-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root = pattern;
-    ::chmod(root.c_str(), 0755);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
   std::string put(const std::string& name, const std::string& text) {
     std::ofstream(root + "/" + name, std::ios::binary) << text;
     return root + "/" + name;
@@ -40,7 +31,6 @@ class ReadFileTest : public ::testing::Test {
       return "read: " + std::string(bytes.begin(), bytes.end());
     });
   }
-  std::string root;
 };
 
 TEST_F(ReadFileTest, OnlyRegularFilesWithinTheirLimitAreRead) {

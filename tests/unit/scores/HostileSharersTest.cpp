@@ -38,15 +38,6 @@ namespace fs = std::filesystem;
 // Long past any save, far short of the kernel's 45 s lease break: only a hang reaches it.
 constexpr unsigned kHangSeconds = 20;
 
-void writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-    if (wrote <= 0) return;
-    done += std::size_t(wrote);
-  }
-}
-
 std::string readAll(int fd) {
   std::string text;
   char buffer[256];

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace {
 void writeAll(int fd, const std::string& text) {
   std::size_t done = 0;
   while (done < text.size()) {
@@ -16,7 +15,6 @@ void writeAll(int fd, const std::string& text) {
     done += std::size_t(wrote);
   }
 }
-}  // namespace
 
 bool becomeUser(const TestUser& user) {
   if (::geteuid() != 0) return true;  // already an ordinary user

@@ -25,3 +25,6 @@ bool becomeUser(const TestUser& user);
 // runs as the current one.
 std::string asUser(const TestUser& user, const std::function<std::string()>& body);
 std::string asOrdinaryUser(const std::function<std::string()>& body);
+
+// Writes all of text to fd (a pipe back to the test), as far as it takes it.
+void writeAll(int fd, const std::string& text);
