@@ -6,8 +6,8 @@ import os
 import time
 
 from fakepad import AXIS_MAX, AXIS_MIN, FakePad
-from test_game import block_colour, check
-from zephe2e import DEFAULT_TABLE, Game, picture_shown, run_tests, same_colour, table_bytes
+from test_game import block_colour, check, to_menu
+from zephe2e import DEFAULT_TABLE, Game, Screens, run_tests, table_bytes
 
 UP, DOWN, LEFT, RIGHT = (0, AXIS_MIN), (0, AXIS_MAX), (AXIS_MIN, 0), (AXIS_MAX, 0)
 AUDIBLE = 300  # RMS of 16-bit samples, as in test_game
@@ -23,89 +23,6 @@ def start_with_pad(game, plugged=True, **shape):
     game.start(env=pad.env())
     game.wait_for_window()
     return pad
-
-
-class Screens:
-    """What the frame shows, read from the game's own pictures."""
-
-    def __init__(self, game):
-        self.game = game
-        self.loader = game.bitmap("LOADER.BMP")
-        self.gamepad = game.bitmap("GAMEPAD.BMP")
-        self.menu = game.bitmap("menu.bmp")
-        self.blocks = game.bitmap("blocks.bmp")
-        self.playfield = game.bitmap("playfield.bmp")
-        self.alpha = game.bitmap("alpha.bmp")
-
-    def _shown(self, bitmap, sx, sy, w, h, dx, dy, shot=None):
-        return picture_shown(shot or self.game.screenshot(), bitmap, sx, sy, w, h, dx, dy) > 0.9
-
-    def options_row(self):
-        """The highlighted row of the options screen: 0 full screen, 1 window, or None."""
-        shot = self.game.screenshot()
-        half = self.loader.width // 2
-        rows = [r for r in range(2)
-                if self._shown(self.loader, 0, 32 * r, half, 32, (320 - half) // 2, 100 + 32 * r,
-                               shot)]
-        return rows[0] if len(rows) == 1 else None
-
-    def pad_state(self):
-        """"on" or "off" as the options screen's gamepad line says, or None."""
-        shot = self.game.screenshot()
-        w = self.gamepad.width
-        for state, row in (("on", 1), ("off", 2)):
-            if self._shown(self.gamepad, 0, 32 * row, w, 32, 101, 206, shot):
-                return state
-        return None
-
-    def menu_item(self):
-        shot = self.game.screenshot()
-        half = self.menu.width // 2
-        items = [i for i in range(5)
-                 if self._shown(self.menu, 0, 32 * i, half, 32, 16, 16 + 32 * i, shot)]
-        return items[0] if len(items) == 1 else None
-
-    def viewer_page(self):
-        """The table the viewer shows (its heading is the menu's High Scores row), or None."""
-        shot = self.game.screenshot()
-        half = self.menu.width // 2
-        if not self._shown(self.menu, 0, 96, half, 32, 16, 16, shot):
-            return None
-        pages = [p for p in range(3) if self._shown(self.menu, 0, 32 * p, half, 32, 16, 48, shot)]
-        return pages[0] if len(pages) == 1 else None
-
-    def _glyph_at(self, shot, x, y):
-        """The highlighted glyph of alpha.bmp drawn at (x, y), or None."""
-        scores = [picture_shown(shot, self.alpha, 32 * g, 0, 32, 32, x, y)
-                  for g in range(self.alpha.width // 32)]
-        best = max(range(len(scores)), key=lambda g: scores[g])
-        return best if scores[best] > 0.9 else None
-
-    def initials(self):
-        """(letters taken, glyph under the cursor) of the initials entry."""
-        shot = self.game.screenshot()
-        taken = [self._glyph_at(shot, 112 + 32 * slot, 112) for slot in range(3)]
-        return (tuple(g for g in taken if g is not None), self._glyph_at(shot, 144, 160))
-
-    def in_game(self):
-        shot = self.game.screenshot()
-        return all(same_colour(shot.pixel(x, y), self.playfield.pixel(x, y))
-                   for x, y in [(10, 10), (80, 100), (300, 120), (200, 230)])
-
-    def column(self):
-        return (self.cannon() or (None, None))[0]
-
-    def colour(self):
-        return (self.cannon() or (None, None))[1]
-
-    def cannon(self):
-        """(column, colour) of the cannon, or None before play."""
-        shot = self.game.screenshot()
-        for column in range(5):
-            for colour in range(4):
-                if self._shown(self.blocks, 32, 32 * colour, 32, 32, 32 * column, 206, shot):
-                    return (column, colour)
-        return None
 
 
 # Waits follow the game: each lasts until the screen shows what is awaited, and the timeout
@@ -149,16 +66,6 @@ def push_until(game, pad, direction, read, expected, what, timeout=PATIENCE):
             raise AssertionError("timed out waiting for %s (the screen reads %r)\n%s"
                                  % (what, now, game.output()))
         pad.push(*(direction(now) if callable(direction) else direction))
-
-
-def to_menu(game, screens, *switches):
-    """Options screen: the given switches (M, S: nothing on screen tells them), then the
-    window row and Enter, each key held until the screen took it."""
-    game.wait_for_window()
-    wait_until(game, screens.options_row, 0, "the options screen")
-    game.keys(*switches)
-    game.key_until("Down", lambda: screens.options_row() == 1, "the window row")
-    game.key_until("Return", lambda: screens.menu_item() == 0, "the menu")
 
 
 def choose(game, screens, item):
@@ -222,7 +129,7 @@ def test_in_a_game_the_stick_aims_the_cannon_a_button_fires_then_initials(game_d
     with Game(game_dir, highscore=DEFAULT_TABLE) as game:
         pad = start_with_pad(game)
         screens = Screens(game)
-        to_menu(game, screens)
+        to_menu(game)
         choose(game, screens, 2)  # TimeAttack: the board is full from the first tick of play
         wait_until(game, screens.cannon, (0, 0), "play, the cannon under column 0")
 
@@ -308,7 +215,7 @@ def test_a_pad_pulled_out_mid_game_lets_go_of_the_fire_and_stick_it_held(game_di
     with Game(game_dir, highscore=DEFAULT_TABLE, audio="disk") as game:
         pad = start_with_pad(game)
         screens = Screens(game)
-        to_menu(game, screens, "m")  # music off: the capture holds the effects alone
+        to_menu(game, "m")  # music off: the capture holds the effects alone
         choose(game, screens, 1)  # Score: the board starts empty
         wait_until(game, screens.cannon, (0, 0), "play, the cannon under column 0")
 
@@ -342,7 +249,7 @@ def test_odd_pads_give_what_they_have_and_hold_nothing(game_dir):
         # A wheel: one axis, no buttons; moved by its axis at both extremes.
         pad = start_with_pad(game, axes=1, buttons=0)
         screens = Screens(game)
-        to_menu(game, screens, "m")
+        to_menu(game, "m")
         choose(game, screens, 1)
         wait_until(game, screens.cannon, (0, 0), "play, the cannon under column 0")
         extremes = ((32767, 0), (-32768, 0))

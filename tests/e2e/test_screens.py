@@ -2,7 +2,8 @@
 
 import time
 
-from zephe2e import DEFAULT_TABLE, Game, picture_shown, run_tests, same_colour, table_bytes
+from zephe2e import (DEFAULT_TABLE, Game, Screens, picture_shown, run_tests, same_colour,
+                     table_bytes)
 from test_game import check, choose, to_menu
 
 WHITE = (255, 255, 255)
@@ -67,17 +68,16 @@ def test_each_mode_and_the_viewer_open_from_the_menu_and_come_back(game_dir):
                     picture_shown(shot, menu, 0, 0, half, 32, 16, 48) > 0.9)
 
         # Screens are awaited, not slept on: a loaded machine may take a while to draw them.
-        game.wait_for(menu_shown, timeout=5, what="the menu")
+        game.wait_for(menu_shown, timeout=20, what="the menu")
         for mode in range(3):
             choose(game, mode)
-            game.wait_for(game_shown, timeout=5, what="the game screen of mode %d" % mode)
-            game.key("Escape")  # leaves the game at once, no score offered
-            game.wait_for(menu_shown, timeout=5, what="the menu after mode %d" % mode)
+            game.wait_for(game_shown, timeout=20, what="the game screen of mode %d" % mode)
+            # Leaves the game at once, no score offered.
+            game.key_until("Escape", menu_shown, "the menu after mode %d" % mode)
 
         choose(game, 3)  # the viewer, on the Collect page
-        game.wait_for(viewer_shown, timeout=5, what="the viewer's heading on the Collect page")
-        game.key("Escape")
-        game.wait_for(menu_shown, timeout=5, what="the menu after the viewer")
+        game.wait_for(viewer_shown, timeout=20, what="the viewer's heading on the Collect page")
+        game.key_until("Escape", menu_shown, "the menu after the viewer")
         choose(game, 4)  # Quit
         check(game.wait_exit() == 0, "exit code")
         check(game.file("HIGHSCORE.DAT") == DEFAULT_TABLE, "the table changed")
@@ -90,15 +90,19 @@ def test_f10_takes_three_letters_that_reach_the_file_at_once(game_dir):
     for ending in ("quit", "killed"):
         with Game(game_dir, highscore=DEFAULT_TABLE).start() as game:
             to_menu(game)
-            game.key("F10")  # a Score result of 50000 beats every default entry
-            title = game.bitmap("highscore.bmp")
-            game.wait_for(lambda: picture_shown(game.screenshot(), title, 0, 0, title.width, 32,
-                                                (320 - title.width) // 2, 20) > 0.9,
-                          timeout=5, what="the initials entry")
+            screens = Screens(game)
+            # A Score result of 50000 beats every default entry: the initials entry.
+            game.key_until("F10", lambda: screens.initials() == ((), 0), "the initials entry")
             # A, B, C: each Right moves one glyph from the dot, each Return takes the letter.
-            game.keys("Right", "Return", "Right", "Return", "Right", "Return")
-            game.wait_for(lambda: game.file("HIGHSCORE.DAT") == expected, timeout=5,
-                          what="the entry saved as soon as its letters were taken")
+            for letter in (1, 2, 3):
+                game.key_until("Right", lambda: screens.initials()[1] == letter,
+                               "Right to letter %d" % letter)
+                taken = (lambda: screens.menu_item() == 0) if letter == 3 else \
+                    (lambda: len(screens.initials()[0]) == letter)
+                game.key_until("Return", taken, "Return to take letter %d" % letter)
+            check(game.file("HIGHSCORE.DAT") == expected,
+                  "the entry is not saved as soon as its letters were taken: %r"
+                  % game.file("HIGHSCORE.DAT"))
             if ending == "quit":
                 time.sleep(0.3)
                 game.key("Escape")  # the menu again: Esc quits

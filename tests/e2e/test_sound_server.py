@@ -13,8 +13,7 @@ import subprocess
 import tempfile
 import time
 
-from test_gamepad import Screens
-from zephe2e import DEFAULT_TABLE, Game, run_tests
+from zephe2e import DEFAULT_TABLE, Game, Screens, run_tests
 
 PLAYER = 65534
 RATE = 44100

@@ -172,6 +172,89 @@ def picture_shown(shot, bitmap, sx, sy, w, h, dx, dy):
     return hits / max(total, 1)
 
 
+class Screens:
+    """What the frame shows, read from the game's own pictures."""
+
+    def __init__(self, game):
+        self.game = game
+        self.loader = game.bitmap("LOADER.BMP")
+        self.gamepad = game.bitmap("GAMEPAD.BMP")
+        self.menu = game.bitmap("menu.bmp")
+        self.blocks = game.bitmap("blocks.bmp")
+        self.playfield = game.bitmap("playfield.bmp")
+        self.alpha = game.bitmap("alpha.bmp")
+
+    def _shown(self, bitmap, sx, sy, w, h, dx, dy, shot=None):
+        return picture_shown(shot or self.game.screenshot(), bitmap, sx, sy, w, h, dx, dy) > 0.9
+
+    def options_row(self):
+        """The highlighted row of the options screen: 0 full screen, 1 window, or None."""
+        shot = self.game.screenshot()
+        half = self.loader.width // 2
+        rows = [r for r in range(2)
+                if self._shown(self.loader, 0, 32 * r, half, 32, (320 - half) // 2, 100 + 32 * r,
+                               shot)]
+        return rows[0] if len(rows) == 1 else None
+
+    def pad_state(self):
+        """"on" or "off" as the options screen's gamepad line says, or None."""
+        shot = self.game.screenshot()
+        w = self.gamepad.width
+        for state, row in (("on", 1), ("off", 2)):
+            if self._shown(self.gamepad, 0, 32 * row, w, 32, 101, 206, shot):
+                return state
+        return None
+
+    def menu_item(self):
+        shot = self.game.screenshot()
+        half = self.menu.width // 2
+        items = [i for i in range(5)
+                 if self._shown(self.menu, 0, 32 * i, half, 32, 16, 16 + 32 * i, shot)]
+        return items[0] if len(items) == 1 else None
+
+    def viewer_page(self):
+        """The table the viewer shows (its heading is the menu's High Scores row), or None."""
+        shot = self.game.screenshot()
+        half = self.menu.width // 2
+        if not self._shown(self.menu, 0, 96, half, 32, 16, 16, shot):
+            return None
+        pages = [p for p in range(3) if self._shown(self.menu, 0, 32 * p, half, 32, 16, 48, shot)]
+        return pages[0] if len(pages) == 1 else None
+
+    def _glyph_at(self, shot, x, y):
+        """The highlighted glyph of alpha.bmp drawn at (x, y), or None."""
+        scores = [picture_shown(shot, self.alpha, 32 * g, 0, 32, 32, x, y)
+                  for g in range(self.alpha.width // 32)]
+        best = max(range(len(scores)), key=lambda g: scores[g])
+        return best if scores[best] > 0.9 else None
+
+    def initials(self):
+        """(letters taken, glyph under the cursor) of the initials entry."""
+        shot = self.game.screenshot()
+        taken = [self._glyph_at(shot, 112 + 32 * slot, 112) for slot in range(3)]
+        return (tuple(g for g in taken if g is not None), self._glyph_at(shot, 144, 160))
+
+    def in_game(self):
+        shot = self.game.screenshot()
+        return all(same_colour(shot.pixel(x, y), self.playfield.pixel(x, y))
+                   for x, y in [(10, 10), (80, 100), (300, 120), (200, 230)])
+
+    def column(self):
+        return (self.cannon() or (None, None))[0]
+
+    def colour(self):
+        return (self.cannon() or (None, None))[1]
+
+    def cannon(self):
+        """(column, colour) of the cannon, or None before play."""
+        shot = self.game.screenshot()
+        for column in range(5):
+            for colour in range(4):
+                if self._shown(self.blocks, 32, 32 * colour, 32, 32, 32 * column, 206, shot):
+                    return (column, colour)
+        return None
+
+
 class Game:
     """One run of zeph in a private copy of the game folder."""
 
