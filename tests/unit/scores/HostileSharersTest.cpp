@@ -149,7 +149,20 @@ std::string playOnce(const std::string& game, const std::string& home) {
   });
 }
 
-class HostileSharers : public SharedScores {};
+class HostileSharers : public SharedScores {
+ protected:
+  // The group's folder "shared" (root's, of the players' group, folderMode) holding a score
+  // file of the given owner with table; the path of the file.
+  std::string groupFolderWith(mode_t folderMode, const Bytes& table, uid_t fileOwner) {
+    folderAt("shared", 0755);
+    fileAt("shared/HIGHSCORE.DAT", table, 0664);
+    giveTo("shared", 0, kPlayersGroup);
+    giveTo("shared/HIGHSCORE.DAT", fileOwner, kPlayersGroup);
+    asPlayer([] { return std::string(); });
+    EXPECT_EQ(::chmod(at("shared").c_str(), folderMode), 0);  // chown drops setgid
+    return at("shared/HIGHSCORE.DAT");
+  }
+};
 }  // namespace
 
 // A member of the group swaps the folder the save goes through for their link to a folder the
@@ -263,13 +276,8 @@ TEST_F(HostileSharers, ALeaseFailsTheSaveAtOnce) {
     SCOPED_TRACE(lease == F_RDLCK ? "a read lease" : "a write lease");
     TearDown();
     SetUp();
-    folderAt("shared", 0755);
-    fileAt("shared/HIGHSCORE.DAT", imageOf(withScore(Score, 300)), 0664);
-    giveTo("shared", 0, kPlayersGroup);
-    giveTo("shared/HIGHSCORE.DAT", kOtherInGroup.uid, kPlayersGroup);
-    asPlayer([] { return std::string(); });
-    ASSERT_EQ(::chmod(at("shared").c_str(), 02775), 0);
-    const std::string path = at("shared/HIGHSCORE.DAT");
+    const std::string path =
+        groupFolderWith(02775, imageOf(withScore(Score, 300)), kOtherInGroup.uid);
 
     UserProcess holder(
         kOtherInGroup,
@@ -310,14 +318,9 @@ TEST_F(HostileSharers, TwoSavesAtOnceWithoutTheLockLoseNothing) {
     SCOPED_TRACE(c.name);
     TearDown();
     SetUp();
-    folderAt("shared", 0755);
-    fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0666);
-    giveTo("shared", 0, kPlayersGroup);
-    giveTo("shared/HIGHSCORE.DAT", 0, kPlayersGroup);
-    asPlayer([] { return std::string(); });
-    ASSERT_EQ(::chmod(at("shared").c_str(), c.folderMode), 0);
+    const std::string path = groupFolderWith(c.folderMode, defaultFile(), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
     const std::string shared = at("shared");
-    const std::string path = at("shared/HIGHSCORE.DAT");
 
     std::unique_ptr<UserProcess> holder;
     if (c.lockHeld) {
@@ -370,14 +373,8 @@ int anotherSaveLandsAfterOurs(int fd) {
 }  // namespace
 
 TEST_F(HostileSharers, AnEntryThatCouldNotBeKeptIsNamedAndSavedLater) {
-  folderAt("shared", 0755);
-  fileAt("shared/HIGHSCORE.DAT", defaultFile(), 0664);
-  giveTo("shared", 0, kPlayersGroup);
-  giveTo("shared/HIGHSCORE.DAT", 0, kPlayersGroup);
-  asPlayer([] { return std::string(); });
-  ASSERT_EQ(::chmod(at("shared").c_str(), 02775), 0);
+  const std::string path = groupFolderWith(02775, defaultFile(), 0);
   const std::string shared = at("shared");
-  const std::string path = at("shared/HIGHSCORE.DAT");
 
   int letGo[2];
   ASSERT_EQ(::pipe(letGo), 0);
