@@ -13,7 +13,6 @@ import time
 from test_game import choose
 from zephe2e import DEFAULT_TABLE, Game, Screens, run_tests
 
-PLAYER = 65534
 PATIENCE = 20  # only catches a hang; how long it took is printed
 GIANT = 1 << 30
 # The peak memory of a damaged start may exceed a normal one by this much, no more.
@@ -96,21 +95,10 @@ def peak_memory_kb(game):
     return 0
 
 
-def as_player(game):
-    """The game folder handed to the ordinary player, who starts it."""
-    os.chmod(game.tmp, 0o755)
-    for folder, _, names in os.walk(game.folder):
-        os.lchown(folder, PLAYER, PLAYER)
-        for name in names:
-            os.lchown(os.path.join(folder, name), PLAYER, PLAYER)
-    return ["setpriv", "--reuid=%d" % PLAYER, "--regid=%d" % PLAYER, "--clear-groups",
-            os.path.join(game.folder, "zeph")]
-
-
 def start(game, what, player=False):
     """Starts the game; returns ("box", id) or ("window", id) as the first to come up."""
     env = {"HOME": game.tmp} if player else None
-    game.start(as_player(game) if player else None, env=env)
+    game.start(game.player_command() if player else None, env=env)
     started = time.time()
     first = game.wait_for(lambda: ("box", game.message_box()) if game.message_box() else
                           ("window", game.game_window()) if game.game_window() else None,

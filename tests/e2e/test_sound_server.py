@@ -13,9 +13,8 @@ import subprocess
 import tempfile
 import time
 
-from zephe2e import DEFAULT_TABLE, Game, Screens, run_tests
+from zephe2e import DEFAULT_TABLE, PLAYER, Game, Screens, run_tests
 
-PLAYER = 65534
 RATE = 44100
 AS_PLAYER = ["setpriv", "--reuid=%d" % PLAYER, "--regid=%d" % PLAYER, "--clear-groups"]
 QUIET = 30  # RMS of 16-bit samples below which the sink is taken as silent
@@ -118,15 +117,10 @@ class SoundServer:
 
 def start_game_as_player(game, server):
     """The private game copy, readable and writable by the player, started as the player."""
-    os.chmod(game.tmp, 0o755)
-    for root, dirs, files in os.walk(game.folder):
-        for name in dirs + files:
-            os.chown(os.path.join(root, name), PLAYER, PLAYER)
-    os.chown(game.folder, PLAYER, PLAYER)
+    command = game.player_command()
     # SDL's own choice of driver, as a player's desktop leaves it.
     game.env = {k: v for k, v in game.env.items() if not k.startswith("SDL_")}
-    game.start(command=AS_PLAYER + [os.path.join(game.folder, "zeph")], cwd=game.folder,
-               env=dict(server.env))
+    game.start(command=command, cwd=game.folder, env=dict(server.env))
     game.wait_for_window()
     # Past the options screen to the main menu, where the title track loops.
     screens = Screens(game)

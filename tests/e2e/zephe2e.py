@@ -172,6 +172,9 @@ def picture_shown(shot, bitmap, sx, sy, w, h, dx, dy):
     return hits / max(total, 1)
 
 
+PLAYER = 65534  # an ordinary user: CI runs as root, the game must work for a player
+
+
 class Screens:
     """What the frame shows, read from the game's own pictures."""
 
@@ -300,6 +303,17 @@ class Game:
                                      env=dict(self.env, **(env or {})), cwd=cwd or self.tmp,
                                      stdout=self.stdout, stderr=self.stderr)
         return self
+
+    def player_command(self, uid=PLAYER):
+        """The private copy handed to an ordinary player (its folder theirs, the way to it
+        open), and the command that starts it as them."""
+        os.chmod(self.tmp, 0o755)
+        for folder, _, names in os.walk(self.folder):
+            os.lchown(folder, uid, uid)
+            for name in names:
+                os.lchown(os.path.join(folder, name), uid, uid)
+        return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups",
+                os.path.join(self.folder, "zeph")]
 
     def wait_exit(self, timeout=20):
         try:
