@@ -2,13 +2,17 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
-volatile std::sig_atomic_t quitFlag = 0;
+// A quit signal may land on any thread (the sound watcher's threads take them), and the flag is
+// read on the main thread: a lock-free atomic is both safe in a handler and shared properly.
+std::atomic<bool> quitFlag{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the quit flag must be safe in a handler");
 constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void onQuitSignal(int) { quitFlag = 1; }
+extern "C" void onQuitSignal(int) { quitFlag.store(true); }
 }  // namespace
 
 // Allegro and SDL both hook SIGINT/SIGTERM and together can crash on them; ours replaces
@@ -30,6 +34,6 @@ QuitSignalsHeld::QuitSignalsHeld() {
 
 QuitSignalsHeld::~QuitSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
 
-bool quitRequested() { return quitFlag != 0; }
-void requestQuit() { quitFlag = 1; }
-void clearQuitRequest() { quitFlag = 0; }
+bool quitRequested() { return quitFlag.load(); }
+void requestQuit() { quitFlag.store(true); }
+void clearQuitRequest() { quitFlag.store(false); }

@@ -36,6 +36,7 @@ void closeSoundDevice() {
 void SoundDeviceWatcher::start(int rate, int channels, std::function<void()> letGo) {
   stop();
   opened.store(false);
+  tries.store(0);
   stopping = false;
   worker = std::thread([this, rate, channels, letGo = std::move(letGo)] {
     attempt(rate, channels, letGo);
@@ -60,6 +61,7 @@ void SoundDeviceWatcher::attempt(int rate, int channels, const std::function<voi
   while (!stopping) {
     hold.unlock();
     const bool open = openSoundDevice(rate, channels);
+    tries.fetch_add(1, std::memory_order_release);
     hold.lock();
     if (open) {
       opened.store(true, std::memory_order_release);

@@ -24,6 +24,8 @@ class SoundDeviceWatcher {
   // main thread's again after stop().
   bool ready() const { return opened.load(std::memory_order_acquire); }
   bool running() const { return worker.joinable(); }
+  // Attempts finished since the last start, failed or not.
+  int attempts() const { return tries.load(std::memory_order_acquire); }
   // Ends the attempts and waits for the one under way; whether the mixer opened is ready().
   void stop();
 
@@ -35,6 +37,7 @@ class SoundDeviceWatcher {
   std::condition_variable wake;
   bool stopping = false;
   std::atomic<bool> opened{false};
+  std::atomic<int> tries{0};
 };
 
 // Opens the mixer on SDL's running audio as the game uses it.

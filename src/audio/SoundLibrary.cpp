@@ -213,6 +213,7 @@ void keepSoundInStep() {
 }
 
 bool soundDeviceOpen() { return deviceOpen; }
+int soundDeviceAttempts() { return watcher.attempts(); }
 
 signed char FSOUND_Init(int rate, int maxChannels, unsigned int /*flags: none apply*/) {
   if (!audioStarted) {

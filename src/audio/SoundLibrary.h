@@ -32,6 +32,8 @@ signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 void keepSoundInStep();
 // The mixer is open and sounding (not gone, and not before FSOUND_Init).
 bool soundDeviceOpen();
+// Test seam: how often the device has been tried again since it was last found missing.
+int soundDeviceAttempts();
 
 // Test seam: when set, every call above is reported after it ran, with the file behind
 // its handle (empty for a null, freed or unknown handle) and its numeric argument or result.
