@@ -559,7 +559,7 @@ def test_the_package_lays_the_game_out_as_distributions_do(build_dir):
         check(fields["Exec"] == "zeph" and fields["StartupWMClass"] == "Zeph",
               "the package's desktop entry: %r" % fields)
 
-        # Every library the program loads comes with the package. Names are the release's own
+        # Depends brings every library the program loads. Names are the release's own
         # (Debian 13 renamed liballegro4.4 to liballegro4.4t64): the package that holds each
         # library on this machine is looked up, as dpkg-shlibdeps looks it up.
         program = os.path.join(root, "usr/games/zeph")
