@@ -639,11 +639,11 @@ def deb_listing(deb):
         if ".tar" in name:
             with tarfile.open(fileobj=io.BytesIO(body)) as tar:
                 for entry in tar:
-                    content = tar.extractfile(entry).read() if entry.isfile() else b""
+                    content = (hashlib.sha256(tar.extractfile(entry).read()).hexdigest()
+                               if entry.isfile() else entry.linkname or "-")
                     lines.append("%s:%s %o %s/%s %d %d %s" % (
                         name, entry.name, entry.mode, entry.uname or entry.uid,
-                        entry.gname or entry.gid, entry.mtime, entry.size,
-                        entry.linkname or hashlib.sha256(content).hexdigest()))
+                        entry.gname or entry.gid, entry.mtime, entry.size, content))
     return lines
 
 
