@@ -14,6 +14,11 @@
  * Without that variable every call goes straight through. */
 #define _GNU_SOURCE
 #undef _FORTIFY_SOURCE
+/* These are the C library's plain entry points, the ones Allegro calls: on a 32-bit platform the
+ * build's 64-bit offsets and time would rename them to open64, __stat64_time64 and so on (those
+ * are in fake_joydev_time64.c). */
+#undef _FILE_OFFSET_BITS
+#undef _TIME_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -29,6 +34,8 @@
 #include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "fake_joydev.h"
 
 #define NODE_PATH "/dev/input/js0"
 #define MAX_OPEN 8
@@ -223,7 +230,8 @@ static int openPad(int flags) {
 static uint32_t nowMs(void) {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return (uint32_t)(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+  /* tv_sec may be a 32-bit long: times 1000 it would overflow after 25 days of uptime. */
+  return (uint32_t)((uint64_t)now.tv_sec * 1000 + (uint64_t)now.tv_nsec / 1000000);
 }
 
 /* As joydev_read: INIT records first (buttons, then axes), then the queue. */
@@ -330,19 +338,35 @@ static int padClose(int fd) {
   return REAL(close)(fd);
 }
 
-/* The node as a character device of the joystick major; each plug is a new inode. */
-static int padStat(struct stat* info) {
+/* --- shared with fake_joydev_time64.c ------------------------------------------------- */
+
+int fakeJoydevRoute(const char* path) { return classify(path); }
+
+int fakeJoydevNode(char* path, size_t size, long* plug) {
   struct Pad pad;
+  if (!readPad(&pad)) return 0;
+  pathIn(path, size, "node");
+  *plug = pad.plug;
+  return 1;
+}
+
+int fakeJoydevIsOurs(int fd) { return isOurs(fd); }
+
+int fakeJoydevIoctl(int fd, unsigned long request, void* argument) {
+  return padIoctl(fd, request, argument);
+}
+
+int fakeJoydevAbsent(void) {
+  errno = ENOENT;
+  return -1;
+}
+
+static int padStat(struct stat* info) {
   char path[4096];
-  pathIn(path, sizeof path, "node");
-  if (!readPad(&pad) || REAL(stat)(path, info) != 0) {
-    errno = ENOENT;
-    return -1;
-  }
-  info->st_mode = S_IFCHR | 0664;
-  info->st_rdev = makedev(13, 0);
-  info->st_ino = (ino_t)(1000 + pad.plug);
-  info->st_size = 0;
+  long plug;
+  if (!fakeJoydevNode(path, sizeof path, &plug) || REAL(stat)(path, info) != 0)
+    return fakeJoydevAbsent();
+  FAKE_JOYDEV_NODE_STAT(info, plug);
   return 0;
 }
 
@@ -363,11 +387,6 @@ static int padStat64(struct stat64* info) {
   return 0;
 }
 
-static int absent(void) {
-  errno = ENOENT;
-  return -1;
-}
-
 /* A node of root's input group: readable, not writable, by the player. */
 static int padAccess(int mode) {
   struct stat info;
@@ -386,14 +405,14 @@ static int modeOf(int flags, va_list arguments) {
 /* --- the C library's entry points ------------------------------------------------------ */
 
 /* The pad's paths get our answer, the other joystick paths are absent, the rest go through. */
-#define ROUTE(path, ours, real) \
-  switch (classify(path)) {     \
-    case 1:                     \
-      return ours;              \
-    case -1:                    \
-      return absent();          \
-    default:                    \
-      return real;              \
+#define ROUTE(path, ours, real)  \
+  switch (classify(path)) {      \
+    case 1:                      \
+      return ours;               \
+    case -1:                     \
+      return fakeJoydevAbsent(); \
+    default:                     \
+      return real;               \
   }
 
 int open(const char* path, int flags, ...) {

@@ -50,7 +50,9 @@ class FakePad:
         os.remove(self._path("node"))
 
     def _event(self, kind, number, value):
-        record = struct.pack("<IhBB", int(time.monotonic() * 1000) & 0xFFFFFFFF, value, kind,
+        # struct js_event (time, value, type, number) as the kernel hands it out: in the
+        # machine's own byte order, 8 bytes without padding.
+        record = struct.pack("=IhBB", int(time.monotonic() * 1000) & 0xFFFFFFFF, value, kind,
                              number)
         # One write of the whole record: the game never reads half of one.
         with open(self._path("events.%d" % self.plugs), "ab", buffering=0) as f:

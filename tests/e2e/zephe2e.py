@@ -455,7 +455,9 @@ class Game:
         count = len(data) // 2
         if count == 0:
             raise AssertionError("no audio captured between %.1f and %.1f s" % (start, end))
-        samples = struct.unpack("<%dh" % count, data[:2 * count])
+        # The game opens the mixer in the machine's own byte order, and the disk driver
+        # writes what the mixer gives it.
+        samples = struct.unpack("=%dh" % count, data[:2 * count])
         return (sum(s * s for s in samples) / count) ** 0.5
 
     def audio_bytes(self, start, end=None):
@@ -490,7 +492,7 @@ class Game:
         per_window = int(44100 * window_seconds)
         levels = []
         count = len(data) // frame
-        samples = struct.unpack("<%dh" % (count * 2), data[:count * frame])
+        samples = struct.unpack("=%dh" % (count * 2), data[:count * frame])  # native order
         for start in range(0, count - per_window + 1, per_window):
             chunk = samples[2 * start:2 * (start + per_window)]
             levels.append((sum(s * s for s in chunk) / len(chunk)) ** 0.5)

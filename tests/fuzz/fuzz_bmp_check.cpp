@@ -40,11 +40,11 @@ struct Reader {
 
 // The loader's run-length loop (RLE8 or RLE4) step for step, each pixel write checked
 // instead of made. False when a write leaves the bitmap or a read leaves the file.
-bool runLengthLoopStaysInside(Reader in, long width, long height, bool fourBit) {
-  long line = height - 1;
+bool runLengthLoopStaysInside(Reader in, int64_t width, int64_t height, bool fourBit) {
+  int64_t line = height - 1;
   bool endOfPicture = false;
   while (!endOfPicture) {
-    long pos = 0;
+    int64_t pos = 0;
     bool endOfLine = false;
     auto write = [&] { return line >= 0 && line < height && pos >= 0 && pos < width; };
     while (!endOfLine && !endOfPicture) {
@@ -93,12 +93,13 @@ void replayLoader(std::span<const uint8_t> file) {
   const uint32_t bits = os2 ? little(file, 24, 2) : little(file, 28, 2);
   const uint32_t compression = os2 ? 0 : little(file, 30, 4);
   check(uint64_t{width} * height <= kMaxPicturePixels, "a picture above the pixel ceiling");
-  const long headerEnd = 14 + long{infoSize};
+  // 64 bits whatever long is here: a header size near 4 GiB must not wrap.
+  const int64_t headerEnd = 14 + int64_t{infoSize};
   // The palette is skipped up to the pixel offset, as a signed count; bit fields skip none.
-  long start = headerEnd;
-  if (compression != 3 && static_cast<int>(pixelOffset - headerEnd) > 0) start = pixelOffset;
+  int64_t start = headerEnd;
+  if (compression != 3 && static_cast<int32_t>(pixelOffset - headerEnd) > 0) start = pixelOffset;
   if (compression == 3) start = headerEnd + 12;
-  check(start <= static_cast<long>(file.size()), "the pixels start past the file");
+  check(static_cast<uint64_t>(start) <= file.size(), "the pixels start past the file");
   if (compression == 1 || compression == 2) {
     check(runLengthLoopStaysInside(Reader{file, static_cast<size_t>(start)}, width, height,
                                    compression == 2),
@@ -108,7 +109,8 @@ void replayLoader(std::span<const uint8_t> file) {
   uint32_t readBits = bits;
   if (compression == 3) readBits = little(file, headerEnd + 8, 4) == 0xFF ? 32 : 16;
   const uint64_t rowBytes = (uint64_t{width} * readBits + 31) / 32 * 4;
-  check(start + rowBytes * height <= file.size(), "the loader reads past the file");
+  check(static_cast<uint64_t>(start) + rowBytes * height <= file.size(),
+        "the loader reads past the file");
 }
 }  // namespace
 
