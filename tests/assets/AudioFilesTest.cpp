@@ -225,6 +225,34 @@ std::optional<Pcm> captureTwoPasses(const std::string& name) {
   return captured;
 }
 
+// How one pass of a loop differs from another, sample by sample.
+struct PassDifference {
+  std::size_t differing = 0;
+  std::size_t audible = 0;  // samples further apart than the decoder's rounding
+  int largest = 0;
+};
+
+// A decoder may round a sample of a pass a step differently from the same sample of the pass
+// before: the rewound decoder does not start from quite the state it started from the first
+// time, and where it runs without vector code (i386's x87, s390x) the rounding shows. On i386 four
+// of the nine tracks have 5 or 6 such samples in the second pass's first second, each one step of
+// the 16 bits off: -90 dBFS, far under the music. A pass that starts a frame early or late, a gap
+// or a click moves samples by hundreds of steps.
+constexpr int kDecoderRounding = 8;  // 16-bit steps: -72 dBFS
+
+PassDifference comparePasses(const Pcm& played, std::size_t playedFrom, const Pcm& expected,
+                             std::size_t expectedFrom, std::size_t frames) {
+  PassDifference difference;
+  for (std::size_t i = 0; i < 2 * frames; ++i) {
+    const int apart =
+        std::abs(played.samples[2 * playedFrom + i] - expected.samples[2 * expectedFrom + i]);
+    difference.differing += apart != 0;
+    difference.audible += apart > kDecoderRounding;
+    difference.largest = std::max(difference.largest, apart);
+  }
+  return difference;
+}
+
 // The device plays silence until the music starts: the first frame with sound.
 std::size_t firstSound(const Pcm& pcm) {
   std::size_t i = 0;
@@ -245,14 +273,12 @@ TEST_P(TrackFile, LoopsInTheMusicStreamWithoutAGap) {
   // The first pass is the track itself, and the second begins the very frame the first ends:
   // no gap, no overlap, no skipped frames.
   const std::size_t offset = firstSound(*once);
-  std::size_t firstPassDiffers = 0, secondPassDiffers = 0;
-  for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(kRate); ++i) {
-    const int16_t played = twice->samples[2 * start + i];
-    firstPassDiffers += played != once->samples[2 * offset + i];
-    secondPassDiffers += played != twice->samples[2 * (start + length) + i];
-  }
-  EXPECT_EQ(firstPassDiffers, 0u) << name;
-  EXPECT_EQ(secondPassDiffers, 0u) << name;
+  const PassDifference first = comparePasses(*twice, start, *once, offset, kRate);
+  const PassDifference second = comparePasses(*twice, start + length, *twice, start, kRate);
+  std::printf("%-13s samples off the track: first pass %zu (by up to %d), second %zu (%d)\n",
+              name.c_str(), first.differing, first.largest, second.differing, second.largest);
+  EXPECT_EQ(first.audible, 0u) << name << ": largest difference " << first.largest;
+  EXPECT_EQ(second.audible, 0u) << name << ": largest difference " << second.largest;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTracks, TrackFile, ::testing::ValuesIn(kTracks), [](const auto& info) {
@@ -289,6 +315,34 @@ TEST(SeamCheck, PassesAContinuousLoopAndCatchesAClickOrAGap) {
   for (const Case& c : cases) EXPECT_EQ(isSeamless(measureSeam(c.pcm)), c.seamless) << c.what;
 }
 
+TEST(PassCompare, AbsorbsDecoderRoundingAndCatchesAShiftAGapOrAClick) {
+  const Pcm loop = sineLoop(kRate, 440, 0);
+  auto changed = [&](auto change) {
+    Pcm pcm = loop;
+    change(pcm.samples);
+    return pcm;
+  };
+  struct Case {
+    const char* what;
+    Pcm pass;
+    std::size_t from;
+    bool same;
+  };
+  const Case cases[] = {
+      {"the same samples", loop, 0, true},
+      {"every other sample a step off", changed([](auto& s) {
+         for (std::size_t i = 0; i < s.size(); i += 2) s[i] = int16_t(s[i] + (i % 4 ? 1 : -1));
+       }),
+       0, true},
+      {"one frame late", loop, 1, false},
+      {"10 ms of silence at the start",
+       changed([](auto& s) { std::fill(s.begin(), s.begin() + 2 * kRate / 100, 0); }), 0, false},
+      {"a click", changed([](auto& s) { s[2 * 1000] = int16_t(s[2 * 1000] + 600); }), 0, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(comparePasses(c.pass, c.from, loop, 0, kRate / 2).audible == 0, c.same) << c.what;
+}
+
 // The mix as the player hears it. The level of a stretch of sound is the RMS of its samples
 // over both channels in dB relative to full scale (dBFS: a full-scale square wave is 0 dBFS,
 // a full-scale sine -3 dBFS), taken over windows of 100 ms, about the span over which the
@@ -323,15 +377,17 @@ double loudestWindow(const Pcm& pcm) {
   return *std::max_element(levels.begin(), levels.end());
 }
 
-// The value that `fraction` of the levels lie at or below (nearest rank).
-double percentile(std::vector<double> levels, double fraction) {
+// The value that `percent` of the levels lie at or below (nearest rank). The rank is counted in
+// integers: the double nearest 0.9 lies a little above it, x87's extra precision keeps
+// 0.9 * 10 above 9, and its ceiling would pick the wrong level.
+double percentile(std::vector<double> levels, std::size_t percent) {
   std::sort(levels.begin(), levels.end());
-  const auto rank = static_cast<std::size_t>(std::ceil(fraction * double(levels.size())));
+  const std::size_t rank = (percent * levels.size() + 99) / 100;
   return levels[std::clamp<std::size_t>(rank, 1, levels.size()) - 1];
 }
 
 // The loud passages of a track: the 90th percentile of its back-to-back 100 ms windows.
-double loudPassages(const Pcm& pcm) { return percentile(windowLevels(pcm, kWindowFrames), 0.9); }
+double loudPassages(const Pcm& pcm) { return percentile(windowLevels(pcm, kWindowFrames), 90); }
 
 Pcm constantTone(double seconds, double amplitude, bool square, std::size_t silentFrames = 0) {
   Pcm pcm;
@@ -379,8 +435,9 @@ TEST(MixMeasure, LevelsInDbfsLoudestWindowAndPercentile) {
     EXPECT_NEAR(loudestWindow(c.pcm), c.loudest, 0.05) << c.what;
     EXPECT_NEAR(loudPassages(c.pcm), c.loudPassages, 0.05) << c.what;
   }
-  EXPECT_EQ(percentile({5, 1, 4, 2, 3, 10, 9, 8, 7, 6}, 0.9), 9);
-  EXPECT_EQ(percentile({-20}, 0.9), -20);
+  EXPECT_EQ(percentile({5, 1, 4, 2, 3, 10, 9, 8, 7, 6}, 90), 9);
+  EXPECT_EQ(percentile({5, 1, 4, 2, 3, 10, 9, 8, 7, 6, 11}, 90), 10);  // rank 9.9: the 10th
+  EXPECT_EQ(percentile({-20}, 90), -20);
 }
 
 // The gains the game mixes with, 1 meaning as decoded: for an effect SDL_mixer's chunk,
