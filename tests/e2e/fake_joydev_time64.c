@@ -17,7 +17,8 @@
 
 #include "fake_joydev.h"
 
-#ifdef __USE_TIME_BITS64
+/* Only where time was 32 bits by default: a 64-bit platform keeps the plain names. */
+#if defined(__USE_TIME_BITS64) && __TIMESIZE == 32
 
 /* The C library's function that the definition below stands in for: dlsym by its real name. */
 #define NEXT(type, symbol) \
