@@ -80,10 +80,10 @@ FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table) {
   return replaceSharedFile(at, encodeHighScores(table));
 }
 
-FileOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
-                                std::span<const PlacedScore> placed) {
+MergeOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
+                                 std::span<const PlacedScore> placed) {
   FileInFolder at;
-  if (FileOutcome walked = walkToFile(AT_FDCWD, path, at); !walked) return walked;
+  if (FileOutcome walked = walkToFile(AT_FDCWD, path, at); !walked) return {walked};
   return mergeHighScoresAt(at, table, placed);
 }
 
@@ -126,14 +126,14 @@ std::string lostEntries(std::size_t count) {
 
 // Under the folder's lock no other copy's save falls between the read and the replace; a lock
 // anyone may hold is only a courtesy, so without it the save checks its own work.
-FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
-                              std::span<const PlacedScore> placed) {
+MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
+                               std::span<const PlacedScore> placed) {
   const FolderLock lock(at);
   std::vector<PlacedScore> toPlace(placed.begin(), placed.end());
   for (int attempt = 0; attempt < kMergeTries; ++attempt) {
     FileStart before{};
     std::size_t got = 0;
-    if (FileOutcome read = readSharedFile(at, before, got); !read) return read;
+    if (FileOutcome read = readSharedFile(at, before, got); !read) return {read};
     HighScoreTable merged = table;
     if (decodeHighScores(before.data(), got, merged)) {
       for (const PlacedScore& entry : toPlace) {
@@ -145,7 +145,7 @@ FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
     // The file already says exactly this: writing it again could only undo another's save.
     if (got == image.size() && std::equal(image.begin(), image.end(), before.begin())) {
       table = merged;
-      return FileOutcome::ok();
+      return {FileOutcome::ok(), lock.held()};
     }
     auto unchanged = [&] {
       FileStart now{};
@@ -154,9 +154,9 @@ FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
     };
     FileOutcome saved = replaceSharedFile(at, image, lock.held() ? StillCurrent{} : unchanged);
     if (!saved.replaced && saved.reason == kChangedMeanwhile) continue;
-    if (!saved.replaced) return saved;
+    if (!saved.replaced) return {saved};
     table = merged;
-    if (lock.held() || !saved) return saved;
+    if (lock.held() || !saved) return {saved, lock.held() && bool(saved)};
 
     timespec settle{0, kSettleNanoseconds};
     ::nanosleep(&settle, nullptr);
@@ -167,7 +167,7 @@ FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
       toPlace.assign(placed.begin(), placed.end());
     else
       toPlace = missingFrom(onDisk, placed);
-    if (toPlace.empty()) return saved;
+    if (toPlace.empty()) return {saved};
   }
-  return toPlace.empty() ? FileOutcome::ok() : FileOutcome::refused(lostEntries(toPlace.size()));
+  return {toPlace.empty() ? FileOutcome::ok() : FileOutcome::refused(lostEntries(toPlace.size()))};
 }

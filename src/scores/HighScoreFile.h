@@ -22,6 +22,13 @@ struct PlacedScore {
   int16_t letters[kLetters];
 };
 
+// What a merge did to the file, and whether this run's entries are surely in it: every placed
+// entry that still ranks is in the file, and the save held the lock every saver takes, so no
+// other save can have replaced it unseen. Without that the caller keeps them elsewhere.
+struct MergeOutcome : FileOutcome {
+  bool entriesSure = false;
+};
+
 // The load changes the table only when it returns true. Paths are taken from the working
 // folder unless absolute, links followed only when trusted.
 bool loadHighScoresFrom(const char* path, HighScoreTable& table);
@@ -30,10 +37,10 @@ FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table);
 // Reads the file as it is now and places into it the entries this run placed, by the table's
 // own ranking; the result becomes table and the file. A missing or damaged file is replaced
 // by table as it stands; one that cannot be read is left alone and the save fails.
-FileOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
-                                std::span<const PlacedScore> placed);
+MergeOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
+                                 std::span<const PlacedScore> placed);
 // The same in a folder already walked to. Without the folder's lock the save makes sure of its
 // own entries: it replaces the file only if no other save changed it since it was read, reads
 // it back and merges again (a few times) until this run's entries are in it, or fails.
-FileOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
-                              std::span<const PlacedScore> placed);
+MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
+                               std::span<const PlacedScore> placed);

@@ -51,7 +51,7 @@ void saveHighScores() {
     reportFailedSave(where.save, walked.reason);
     return;
   }
-  FileOutcome saved = mergeHighScoresAt(at, highScoreTable, unsaved);
+  MergeOutcome saved = mergeHighScoresAt(at, highScoreTable, unsaved);
   if (saved.replaced) unsaved.clear();
   if (!saved && !saved.silent) reportFailedSave(where.save, saved.reason);
 }
