@@ -9,9 +9,12 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "audio/MixerHeartbeat.h"
 #include "audio/QuietMp3Decoder.h"
 #include "audio/SoundDeviceWatcher.h"
 #include "audio/SoundFileRead.h"
@@ -45,6 +48,8 @@ int mixRate = 0;
 int channelCount = 0;
 int musicVolume = MIX_MAX_VOLUME;  // kept for the track when the device comes back
 SoundDeviceWatcher watcher;
+MixerHeartbeat heartbeat;
+std::function<MixerHeartbeat::Clock::time_point()> clockSeam;
 // Every live handle, so that FSOUND_Close can release them and a stale or foreign
 // pointer is recognised and ignored instead of being dereferenced.
 std::vector<std::unique_ptr<FSOUND_SAMPLE>> samples;
@@ -84,6 +89,39 @@ void report(const char* call, std::string file, int value, int result) {
 
 int mixerVolume(int volume) {
   return std::clamp(volume, 0, kFullVolume) * MIX_MAX_VOLUME / kFullVolume;
+}
+
+MixerHeartbeat::Clock::time_point now() {
+  return clockSeam ? clockSeam() : MixerHeartbeat::Clock::now();
+}
+
+void SDLCALL mixerAsked(void*, Uint8*, int) { heartbeat.beat(); }
+
+// The mixer just became the game's: its callback is watched from now on.
+void listenToMixer() {
+  Mix_SetPostMix(mixerAsked, nullptr);
+  heartbeat.restart(now());
+}
+
+// Asked when audio did not start. A driver SDL does not have can never start: the library
+// failed. One it has may only be waiting for its server (SDL's PipeWire driver does not start
+// without one). SDL_AUDIODRIVER is a comma-separated list of names in any case.
+bool audioDriverMayStart() {
+  const char* wanted = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+  if (!wanted || !*wanted) return true;
+  std::string_view names(wanted);
+  while (!names.empty()) {
+    const size_t comma = names.find(',');
+    const std::string_view name = names.substr(0, comma);
+    for (int i = 0; !name.empty() && i < SDL_GetNumAudioDrivers(); ++i) {
+      const char* driver = SDL_GetAudioDriver(i);
+      if (driver && std::strlen(driver) == name.size() &&
+          SDL_strncasecmp(driver, name.data(), name.size()) == 0)
+        return true;
+    }
+    names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+  }
+  return false;
 }
 
 void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -179,6 +217,7 @@ void takeDeviceBack() {
   watcher.stop();
   deviceOpen = true;
   SDL_FlushEvents(SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED);
+  listenToMixer();
   if (playingStream && !startTrack(*playingStream)) playingStream = nullptr;
 }
 
@@ -200,10 +239,15 @@ void setSoundObserver(std::function<void(const SoundCall&)> newObserver) {
   observer = std::move(newObserver);
 }
 
+void setSoundClock(std::function<std::chrono::steady_clock::time_point()> clock) {
+  clockSeam = std::move(clock);
+}
+
 void keepSoundInStep() {
   if (!audioStarted) return;
   if (deviceOpen) {
-    if (deviceRemoved())
+    // Either SDL says the device went, or the mixer stopped asking for sound without a word.
+    if (deviceRemoved() || heartbeat.stopped(now()))
       loseDevice();
     else
       decodeNextSample();
@@ -222,20 +266,23 @@ signed char FSOUND_Init(int rate, int maxChannels, unsigned int /*flags: none ap
     quietAlsaErrors();
     // Asked here so that the decoder's quieting wrapper is linked into every program with sound.
     static_cast<void>(mp3DecoderIsQuiet());
-    // Without any audio driver SDL can start there is no sound to wait for: the library failed.
     // A driver without a device (no server yet, no card) is a device that may still come.
-    if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_AUDIO) == 0) {
+    if (SDL_Init(SDL_INIT_EVENTS) == 0) {
       Mix_Init(MIX_INIT_MP3);  // without an MP3 decoder the effects still work
       mixRate = rate;
       channelCount = std::max(maxChannels, 1);
+      deviceOpen = openSoundDevice(mixRate, channelCount);
+      audioStarted = deviceOpen || audioDriverMayStart();
+    }
+    if (audioStarted) {
       musicVolume = MIX_MAX_VOLUME;
-      audioStarted = true;
-      deviceOpen = openMixer(mixRate, channelCount);
-      if (!deviceOpen) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      if (deviceOpen)
+        listenToMixer();
+      else
         watcher.start(mixRate, channelCount);
-      }
     } else {
+      channelCount = 0;
+      Mix_Quit();
       SDL_Quit();
     }
   }

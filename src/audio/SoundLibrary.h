@@ -1,6 +1,7 @@
 // The ten calls of the game's sound library, with their arguments and results, on SDL2_mixer.
 // Every call is harmless when audio never started or was closed, and while the device is gone.
 #pragma once
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -26,9 +27,10 @@ signed char FSOUND_SetVolume(int channel, int volume);
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream);
 
-// Once a tick: a device SDL reports gone is let go of (the game plays on silently, its handles
-// stay valid), and one the watcher found again is taken up: every sample sounds again and the
-// track the game last started plays again from its start. Cheap when nothing changed.
+// Once a tick: a device SDL reports gone, or whose mixer has stopped asking for sound for a
+// second, is let go of (the game plays on silently, its handles stay valid), and one the
+// watcher found again is taken up: every sample sounds again and the track the game last
+// started plays again from its start. Cheap when nothing changed.
 void keepSoundInStep();
 // The mixer is open and sounding (not gone, and not before FSOUND_Init).
 bool soundDeviceOpen();
@@ -47,3 +49,6 @@ struct SoundCall {
   bool operator==(const SoundCall&) const = default;
 };
 void setSoundObserver(std::function<void(const SoundCall&)> observer);
+
+// Test seam: the steady clock the mixer's silence is measured by; empty for the real one.
+void setSoundClock(std::function<std::chrono::steady_clock::time_point()> clock);

@@ -6,6 +6,7 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -132,6 +133,48 @@ TEST(SoundLibraryInit, FailsWithoutAnAudioDriverAndCanStartLater) {
   EXPECT_EQ(rate, 44100);
   FSOUND_Close();
   EXPECT_EQ(SDL_WasInit(0), 0u);
+}
+
+// SDL_AUDIODRIVER as SDL reads it: a list of driver names in any case. A driver SDL has that
+// cannot start yet (PipeWire without its server) is waited for; only a list naming none of
+// SDL's drivers is a failed library.
+TEST(SoundLibraryInit, ADriverSDLHasIsWaitedForAndOnlyAnUnknownOneFails) {
+  bool hasPipeWire = false;
+  for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i)
+    hasPipeWire |= std::string(SDL_GetAudioDriver(i)) == "pipewire";
+  struct Case {
+    const char* driver;
+    int started;
+    bool open;
+  };
+  const Case cases[] = {
+      {"nonexistent,dummy", 1, true},
+      {"DUMMY", 1, true},
+      {"dumm", 0, false},
+      {"dummyx", 0, false},
+      // Without PipeWire in SDL (another build of it) the name is unknown, and fails.
+      {"pipewire", hasPipeWire ? 1 : 0, false},
+  };
+  char pattern[] = "/tmp/zeph-runtime-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  const std::string savedRuntime = runtime ? runtime : "";
+  setenv("XDG_RUNTIME_DIR", pattern, 1);  // where no PipeWire server listens
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.driver);
+    CallRecorder recorder;
+    setenv("SDL_AUDIODRIVER", c.driver, 1);
+    EXPECT_EQ(FSOUND_Init(44100, 32, 0), c.started);
+    EXPECT_EQ(soundDeviceOpen(), c.open);
+    FSOUND_Close();
+    EXPECT_EQ(SDL_WasInit(0), 0u);
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  if (runtime)
+    setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+  else
+    unsetenv("XDG_RUNTIME_DIR");
+  rmdir(pattern);
 }
 
 // No sound card answers: SDL's ALSA backend is asked for a card that is not there (AUDIODEV is
