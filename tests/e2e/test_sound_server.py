@@ -1,8 +1,9 @@
-"""The game's sound through a real PulseAudio server that goes away and comes back.
+"""The game's sound through a real sound server that goes away and comes back.
 
-The test runs its own server (Debian's pulseaudio, as the ordinary user 65534 with a private
-runtime folder and home, one null sink) and the game as that user under Xvfb; what the game
-plays is captured from the sink's monitor with parec.
+Each test runs once with PulseAudio (SDL's default driver) and once with PipeWire (SDL's
+pipewire driver, which says nothing when its server dies). The test runs its own server as the
+ordinary user 65534 with a private runtime folder and home and one null sink named zeph, and
+the game as that user under Xvfb; what the game plays is captured from the sink's monitor.
 """
 
 import os
@@ -22,56 +23,44 @@ PATIENCE = 20  # waits follow the game; this only catches one that never gets th
 
 
 class SoundServer:
-    """A private PulseAudio of the player's, with a null sink named zeph."""
+    """A private sound server of the player's; the kinds below say which and how."""
+
+    name = None
+    game_env = {}
 
     def __init__(self):
-        self.home = tempfile.mkdtemp(prefix="zeph-pulse-")
+        self.home = tempfile.mkdtemp(prefix="zeph-%s-" % self.name)
         os.chown(self.home, PLAYER, PLAYER)
         os.chmod(self.home, 0o700)
-        # No client may start a server of its own: the test decides when there is one.
-        conf = os.path.join(self.home, "client.conf")
-        with open(conf, "w") as f:
-            f.write("autospawn = no\n")
-        os.chown(conf, PLAYER, PLAYER)
-        self.env = {"HOME": self.home, "XDG_RUNTIME_DIR": self.home, "PULSE_CLIENTCONFIG": conf,
+        self.env = {"HOME": self.home, "XDG_RUNTIME_DIR": self.home,
                     "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
         self.proc = None
         self.capture = None
 
+    def own_file(self, name, text):
+        path = os.path.join(self.home, name)
+        with open(path, "w") as f:
+            f.write(text)
+        os.chown(path, PLAYER, PLAYER)
+        return path
+
     def command(self, args):
         return AS_PLAYER + ["env", "-i"] + ["%s=%s" % kv for kv in self.env.items()] + args
 
-    def start(self):
-        self.proc = subprocess.Popen(
-            self.command(["pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-                          "--exit-idle-time=-1", "--system=no", "--disable-shm=yes",
-                          "--log-level=error", "-L", "module-native-protocol-unix",
-                          "-L", "module-null-sink sink_name=zeph"]),
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 20
-        while time.time() < deadline:
-            if subprocess.run(self.command(["pactl", "info"]), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode == 0:
-                return
-            if self.proc.poll() is not None:
-                raise AssertionError("pulseaudio exited with %s" % self.proc.returncode)
-            time.sleep(0.1)
-        raise AssertionError("pulseaudio did not answer")
+    def answers(self, args):
+        try:
+            return subprocess.run(self.command(args), stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, timeout=5).stdout.decode()
+        except subprocess.TimeoutExpired:
+            return ""
 
-    def kill(self):
-        self.stop_capture()
-        if self.proc and self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait(10)
 
     def start_capture(self):
-        """Records the sink's monitor from now on; returns the file."""
+        """Records the sink's monitor from now on."""
         self.capture_file = os.path.join(self.home, "capture-%f.raw" % time.time())
         self.capture_out = open(self.capture_file, "wb")
-        self.capture = subprocess.Popen(
-            self.command(["parec", "-d", "zeph.monitor", "--format=s16le", "--rate=%d" % RATE,
-                          "--channels=2", "--latency-msec=20"]),
-            stdout=self.capture_out, stderr=subprocess.DEVNULL)
+        self.capture = subprocess.Popen(self.command(self.capture_command()),
+                                        stdout=self.capture_out, stderr=subprocess.DEVNULL)
         self.capture_started = time.time()
 
     def stop_capture(self):
@@ -115,12 +104,142 @@ class SoundServer:
         self.close()
 
 
+class PulseAudio(SoundServer):
+    """Debian's pulseaudio with a null sink."""
+
+    name = "pulseaudio"
+
+    def __init__(self):
+        super().__init__()
+        # No client may start a server of its own: the test decides when there is one.
+        self.env["PULSE_CLIENTCONFIG"] = self.own_file("client.conf", "autospawn = no\n")
+
+    def start(self):
+        self.proc = subprocess.Popen(
+            self.command(["pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
+                          "--exit-idle-time=-1", "--system=no", "--disable-shm=yes",
+                          "--log-level=error", "-L", "module-native-protocol-unix",
+                          "-L", "module-null-sink sink_name=zeph"]),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            if subprocess.run(self.command(["pactl", "info"]), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return
+            if self.proc.poll() is not None:
+                raise AssertionError("pulseaudio exited with %s" % self.proc.returncode)
+            time.sleep(0.1)
+        raise AssertionError("pulseaudio did not answer")
+
+    def kill(self):
+        self.stop_capture()
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+
+    def capture_command(self):
+        return ["parec", "-d", "zeph.monitor", "--format=s16le", "--rate=%d" % RATE,
+                "--channels=2", "--latency-msec=20"]
+
+
+# Debian's pipewire with nothing of the desktop's: the modules a session manager needs, and a
+# null sink that drives the graph at the game's rate.
+PIPEWIRE_CONF = """
+context.properties = { core.daemon = true core.name = pipewire-0 default.clock.rate = %d }
+context.spa-libs = {
+    audio.convert.* = audioconvert/libspa-audioconvert
+    support.* = support/libspa-support
+}
+context.modules = [
+    { name = libpipewire-module-protocol-native }
+    { name = libpipewire-module-metadata }
+    { name = libpipewire-module-spa-device-factory }
+    { name = libpipewire-module-spa-node-factory }
+    { name = libpipewire-module-client-node }
+    { name = libpipewire-module-client-device }
+    { name = libpipewire-module-access }
+    { name = libpipewire-module-adapter }
+    { name = libpipewire-module-link-factory }
+    { name = libpipewire-module-session-manager }
+]
+context.objects = [
+    { factory = adapter
+        args = {
+            factory.name = support.null-audio-sink
+            node.name = zeph
+            media.class = Audio/Sink
+            audio.position = [ FL FR ]
+            audio.rate = %d
+            node.driver = true
+        }
+    }
+]
+""" % (RATE, RATE)
+
+
+class PipeWire(SoundServer):
+    """Debian's pipewire with wireplumber, the session manager that links a stream to the sink
+    (without one a stream gets no ports, and SDL waits for it in its open). Wireplumber wants
+    a session bus of its own and ends with its server, as it does on a desktop."""
+
+    name = "pipewire"
+    game_env = {"SDL_AUDIODRIVER": "pipewire"}
+
+    def __init__(self):
+        super().__init__()
+        self.conf = self.own_file("zeph-pipewire.conf", PIPEWIRE_CONF)
+        self.manager = None
+
+    def start(self):
+        self.proc = subprocess.Popen(self.command(["pipewire", "-c", self.conf]),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.manager = subprocess.Popen(
+            self.command(["dbus-run-session", "--", "wireplumber"]),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            # Ready once the session manager has made the sink the default one.
+            if '"zeph"' in self.answers(["pw-metadata", "-n", "default", "0",
+                                         "default.audio.sink"]):
+                return
+            for proc in (self.proc, self.manager):
+                if proc.poll() is not None:
+                    raise AssertionError("%s exited with %s" % (proc.args[-1], proc.returncode))
+            time.sleep(0.1)
+        raise AssertionError("pipewire did not answer with its sink")
+
+    def kill(self):
+        self.stop_capture()
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+        if self.manager and self.manager.poll() is None:
+            # wireplumber ends with its server; its session bus goes with the group.
+            try:
+                self.manager.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.manager.pid, signal.SIGKILL)
+                self.manager.wait(5)
+        if self.manager:
+            try:
+                os.killpg(self.manager.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+    def capture_command(self):
+        return ["pw-record", "-P", "{ stream.capture.sink = true }", "--target", "zeph",
+                "--format", "s16", "--rate", str(RATE), "--channels", "2", "-"]
+
+
+SERVERS = [PulseAudio, PipeWire]
+
+
 def start_game_as_player(game, server):
     """The private game copy, readable and writable by the player, started as the player."""
     command = game.player_command()
     # SDL's own choice of driver, as a player's desktop leaves it.
     game.env = {k: v for k, v in game.env.items() if not k.startswith("SDL_")}
-    game.start(command=command, cwd=game.folder, env=dict(server.env))
+    game.start(command=command, cwd=game.folder, env=dict(server.env, **server.game_env))
     game.wait_for_window()
     # Past the options screen to the main menu, where the title track loops.
     screens = Screens(game)
@@ -144,8 +263,8 @@ def heard(server, game, what, listen_on=2.0):
     raise AssertionError("%s\n%s" % (what, game.output()))
 
 
-def test_sound_stops_with_the_server_and_comes_back_with_it(game_dir):
-    with SoundServer() as server, Game(game_dir, highscore=DEFAULT_TABLE, audio=None) as game:
+def sound_stops_with_the_server_and_comes_back_with_it(game_dir, kind):
+    with kind() as server, Game(game_dir, highscore=DEFAULT_TABLE, audio=None) as game:
         server.start()
         start_game_as_player(game, server)
         heard(server, game, "no sound before the server went away")
@@ -169,8 +288,8 @@ def test_sound_stops_with_the_server_and_comes_back_with_it(game_dir):
             raise AssertionError("the game printed: " + game.output())
 
 
-def test_a_server_that_comes_after_the_game_is_heard(game_dir):
-    with SoundServer() as server, Game(game_dir, highscore=DEFAULT_TABLE, audio=None) as game:
+def a_server_that_comes_after_the_game_is_heard(game_dir, kind):
+    with kind() as server, Game(game_dir, highscore=DEFAULT_TABLE, audio=None) as game:
         start_game_as_player(game, server)
         time.sleep(1.0)
         server.start()
@@ -178,12 +297,23 @@ def test_a_server_that_comes_after_the_game_is_heard(game_dir):
         print("  sound %.1f s after the server answered" % first)
 
 
+def with_each_server(*scenarios):
+    tests = []
+    for kind in SERVERS:
+        for scenario in scenarios:
+            def test(game_dir, scenario=scenario, kind=kind):
+                scenario(game_dir, kind)
+            test.__name__ = "%s with %s" % (scenario.__name__, kind.name)
+            tests.append(test)
+    return tests
+
+
 if __name__ == "__main__":
     if os.geteuid() != 0:
         # The server and the game run as the ordinary player, which only root can become.
         print("skipped: the sound server test runs as root, as CI does")
         raise SystemExit(0)
-    run_tests([
-        test_sound_stops_with_the_server_and_comes_back_with_it,
-        test_a_server_that_comes_after_the_game_is_heard,
-    ])
+    run_tests(with_each_server(
+        sound_stops_with_the_server_and_comes_back_with_it,
+        a_server_that_comes_after_the_game_is_heard,
+    ))
