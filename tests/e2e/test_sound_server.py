@@ -193,10 +193,18 @@ class PipeWire(SoundServer):
     def start(self):
         self.proc = subprocess.Popen(self.command(["pipewire", "-c", self.conf]),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 20
+        # Wireplumber gives up (exit 69) on a server that does not answer yet: on a busy
+        # machine the server takes its time.
+        while "id: 0" not in self.answers(["pw-cli", "info", "0"]):
+            if self.proc.poll() is not None:
+                raise AssertionError("pipewire exited with %s" % self.proc.returncode)
+            if time.time() > deadline:
+                raise AssertionError("pipewire did not answer")
+            time.sleep(0.1)
         self.manager = subprocess.Popen(
             self.command(["dbus-run-session", "--", "wireplumber"]),
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        deadline = time.time() + 20
         while time.time() < deadline:
             # Ready once the session manager has made the sink the default one.
             if '"zeph"' in self.answers(["pw-metadata", "-n", "default", "0",
