@@ -169,10 +169,22 @@ class SwapsWhenAsked {
 
 std::vector<PlacedScore> placedScore(uint32_t score) { return {{Score, score, {2, 2, 2}}}; }
 
-// Merges one new score into the file at path as the game does; what became of it.
-std::string mergeOnce(const std::string& path, uint32_t score) {
+// The table as the game holds it once it placed a new score (the placed entry's letters 2 2 2).
+HighScoreTable withPlacedScore(uint32_t score) {
   HighScoreTable table = withScore(Score, score);
   table.entries[Score][0] = {{2, 2, 2}, score};
+  return table;
+}
+
+// Merges one new score into the file at path as the game does; what became of it, and (told)
+// whether it is sure to stay.
+std::string mergeTold(const std::string& path, uint32_t score) {
+  HighScoreTable table = withPlacedScore(score);
+  return told(mergeHighScoresInto(path.c_str(), table, placedScore(score)));
+}
+
+std::string mergeOnce(const std::string& path, uint32_t score) {
+  HighScoreTable table = withPlacedScore(score);
   return described(mergeHighScoresInto(path.c_str(), table, placedScore(score)));
 }
 
@@ -391,9 +403,10 @@ TEST_F(HostileSharers, ALeaseFailsTheSaveAtOnce) {
         false);
     ASSERT_EQ(holder.firstLine(), "held");
 
-    const std::string result = asUser(kPlayerInGroup, [&] { return mergeOnce(path, 500); });
+    const std::string result = asUser(kPlayerInGroup, [&] { return mergeTold(path, 500); });
     holder.stop();
-    EXPECT_EQ(result, "failed: another program holds the file (a lease): try again later");
+    EXPECT_EQ(result,
+              "failed: another program holds the file (a lease): try again later, not sure");
     EXPECT_EQ(scoreFileOf(path), "300 1 1");
     EXPECT_EQ(listing(), (std::vector<std::string>{"shared", "shared/HIGHSCORE.DAT"}));
   }
@@ -425,18 +438,6 @@ int letTheOthersQueueUp(int fd) {
     if (::read(queuedUp, &token, 1) != 1) ::_exit(7);
   }
   return ::fsync(fd);
-}
-
-HighScoreTable withPlacedScore(uint32_t score) {
-  HighScoreTable table = withScore(Score, score);
-  table.entries[Score][0] = {{2, 2, 2}, score};
-  return table;
-}
-
-// Merges one new score as the game does; whether it is sure to stay, and what became of it.
-std::string mergeTold(const std::string& path, uint32_t score) {
-  HighScoreTable table = withPlacedScore(score);
-  return told(mergeHighScoresInto(path.c_str(), table, placedScore(score)));
 }
 
 bool onDiskAt(const std::string& path, uint32_t score) {
@@ -660,6 +661,78 @@ TEST_F(HostileSharers, WhatAnotherProgramLeftRightAfterTheSaveIsSaid) {
   }
 }
 
+// The flush of the save's temporary says the disk is full, as delayed allocation reports it; the
+// rewrite in place that follows needs no new room and flushes as ever.
+namespace {
+int fullForNewFiles(int) {
+  sharedFileSync = ::fsync;
+  errno = ENOSPC;
+  return -1;
+}
+}  // namespace
+
+// A save takes every way the folder and the file allow: another's file the player may not write
+// is replaced by rename where the folder lets it; where no new file fits, the old one is
+// rewritten in place. What a file's owner forbids (a frozen file, a sticky folder) fails with its
+// reason, the entry not sure, so the game keeps it elsewhere.
+TEST_F(HostileSharers, ASaveTakesEveryWayTheFolderAllows) {
+  struct Case {
+    const char* name;
+    mode_t folderMode;
+    uid_t folderOwner;
+    gid_t folderGroup;
+    uid_t fileOwner;
+    gid_t fileGroup;
+    mode_t fileMode;
+    TestUser saver;
+    bool diskFull;
+    std::string said;  // told()'s words, then how the file was written
+    std::string scoresAfter;
+    uid_t ownerAfter;
+    mode_t modeAfter;
+  };
+  const uid_t player = kOrdinaryId;
+  const Case cases[] = {
+      {"another member's 0644 file in a group folder", 02775, 0, kPlayersGroup, kOtherInGroup.uid,
+       kPlayersGroup, 0644, kPlayerInGroup, false, "saved; renamed", "500 1 1", player, 0644},
+      {"root's file in the player's own folder", 0755, player, player, 0, 0, 0644, kPlayer, false,
+       "saved; renamed", "500 1 1", player, 0644},
+      {"a full disk", 0755, player, player, player, player, 0644, kPlayer, true, "saved; in place",
+       "500 1 1", player, 0644},
+      {"frozen by another member", 02775, 0, kPlayersGroup, kOtherInGroup.uid, kPlayersGroup, 0444,
+       kPlayerInGroup, false,
+       "failed: the file is read-only (its owner froze it), not sure; in place", "1 1 1",
+       kOtherInGroup.uid, 0444},
+      {"another member's 0644 file in a sticky group folder", 03775, 0, kPlayersGroup,
+       kOtherInGroup.uid, kPlayersGroup, 0644, kPlayerInGroup, false,
+       "failed: Operation not permitted, not sure; in place", "1 1 1", kOtherInGroup.uid, 0644},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("shared", 0755);
+    fileAt("shared/HIGHSCORE.DAT", defaultFile(), c.fileMode);
+    giveTo("shared", c.folderOwner, c.folderGroup);
+    giveTo("shared/HIGHSCORE.DAT", c.fileOwner, c.fileGroup);
+    asPlayer([] { return std::string(); });
+    ASSERT_EQ(::chmod(at("shared").c_str(), c.folderMode), 0);  // chown drops setgid
+    const std::string path = at("shared/HIGHSCORE.DAT");
+    const ino_t before = statOf(path).st_ino;
+
+    const std::string said = asUser(c.saver, [&] {
+      if (c.diskFull) sharedFileSync = fullForNewFiles;
+      return mergeTold(path, 500);
+    });
+    EXPECT_EQ(said + (statOf(path).st_ino == before ? "; in place" : "; renamed"), c.said);
+    EXPECT_EQ(scoreFileOf(path), c.scoresAfter);
+    EXPECT_EQ(statOf(path).st_uid, c.ownerAfter);
+    EXPECT_EQ(statOf(path).st_gid, c.fileGroup == 0 ? player : c.fileGroup);
+    EXPECT_EQ(statOf(path).st_mode & 07777, c.modeAfter);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"shared", "shared/HIGHSCORE.DAT"}));
+  }
+}
+
 // The first save in a folder its group may write makes a file every member can save over,
 // whatever the player's umask; a folder of the player's own keeps the umask's mode.
 TEST_F(HostileSharers, ANewFileInAGroupsFolderIsTheGroups) {
@@ -840,4 +913,35 @@ TEST_F(HostileSharers, AReadOnlyFileSystemSaysSo) {
   });
   if (result.starts_with("no mount")) GTEST_SKIP() << "this machine lets no test mount: " << result;
   EXPECT_EQ(result, "failed: Read-only file system, failed: Read-only file system");
+}
+
+// A file system with no room left for a new file still takes the entry: the old file's own
+// room holds the 94 bytes, rewritten in place.
+TEST_F(HostileSharers, AFullFileSystemStillTakesTheEntryInPlace) {
+  folderAt("mount", 0755);
+  const std::string mount = at("mount");
+  const std::string result = asUser(TestUser{0, 0, {}}, [&] {
+    // A mount of this process's own: the machine's mounts never see it.
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        ::mount("zeph", mount.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+      return std::string("no mount: ") + std::strerror(errno);
+    const std::string path = mount + "/HIGHSCORE.DAT";
+    ScratchFolder::write(path, defaultFile());
+    if (::chown(path.c_str(), kOrdinaryId, kOrdinaryId) != 0) return std::string("no chown");
+    const int filler = ::open((mount + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::vector<char> page(4096, 'x');
+    while (::write(filler, page.data(), page.size()) > 0) {
+    }
+    const int full = errno;
+    ::close(filler);
+    if (full != ENOSPC) return std::string("not full: ") + std::strerror(full);
+    const ino_t before = statOf(path).st_ino;
+    if (!becomeUser(kPlayer)) return std::string("cannot become the player");
+    const std::string said = mergeTold(path, 500);
+    return said + (statOf(path).st_ino == before ? "; in place, " : "; renamed, ") +
+           scoreFileOf(path);
+  });
+  if (result.starts_with("no mount")) GTEST_SKIP() << "this machine lets no test mount: " << result;
+  EXPECT_EQ(result, "saved; in place, 500 1 1");
 }
