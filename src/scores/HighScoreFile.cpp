@@ -117,10 +117,9 @@ std::vector<PlacedScore> missingFrom(const HighScoreTable& table,
   return missing;
 }
 
-// The table with the placed entries it lacks put in. Entries a save already put there are not
-// placed twice, so the same entries may be offered to any number of saves.
+// The table with the entries put in by its ranking.
 HighScoreTable withPlaced(HighScoreTable table, std::span<const PlacedScore> placed) {
-  for (const PlacedScore& entry : missingFrom(table, placed)) {
+  for (const PlacedScore& entry : placed) {
     const int rank = highScoreRank(table, entry.mode, entry.score);
     if (rank >= 0) placeHighScore(table, entry.mode, rank, entry.score, entry.letters);
   }
@@ -162,13 +161,16 @@ MergeOutcome changedRightAfter(const FileInFolder& at, std::span<const PlacedSco
 MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
                                std::span<const PlacedScore> placed) {
   FileLock lock(at);
+  // Every entry is placed until this save has written them: the same score twice is two entries.
+  std::vector<PlacedScore> toPlace(placed.begin(), placed.end());
   for (int attempt = 0; attempt < kMergeTries; ++attempt) {
     if (lock.state() == FileLock::State::Busy || lock.state() == FileLock::State::Failed)
       return {lock.outcome()};
     if (lock.state() == FileLock::State::Missing) {
       // The first file: whoever makes it first, every save then merges into it under the lock.
-      const FileOutcome made = makeSharedFile(at, encodeHighScores(withPlaced(table, placed)));
+      const FileOutcome made = makeSharedFile(at, encodeHighScores(table));
       if (!made && made.reason != kChangedMeanwhile) return {made};
+      if (made) toPlace.clear();  // the table as it stands holds them
       lock.retake();
       continue;
     }
@@ -176,9 +178,9 @@ MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
     FileStart before{};
     std::size_t got = 0;
     if (FileOutcome read = readSharedFile(at, before, got); !read) return {read};
-    HighScoreTable onDisk = table;
-    decodeHighScores(before.data(), got, onDisk);  // a damaged file: the table in memory stands
-    const HighScoreTable merged = withPlaced(onDisk, placed);
+    // A missing or damaged file: the table in memory stands.
+    HighScoreTable merged = table;
+    if (decodeHighScores(before.data(), got, merged)) merged = withPlaced(merged, toPlace);
     const HighScoreBytes image = encodeHighScores(merged);
     // The file already says exactly this: writing it again could only undo another's save.
     if (got == image.size() && std::equal(image.begin(), image.end(), before.begin())) {

@@ -42,6 +42,7 @@ MergeOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
 // The same in a folder already walked to, under the lock every saver takes on the file (see
 // FileLock). A file that cannot be locked in time is not written: the merge fails, its entries
 // not sure. Right after its bytes are in place the save reads them back, and says what it saw
-// when another program changed them. Entries the file already holds are not placed again.
+// when another program changed them. Every entry given is placed (the same score twice is two
+// entries): give only those no save has put in yet.
 MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
                                std::span<const PlacedScore> placed);
