@@ -91,9 +91,8 @@ namespace {
 // Enough to see a file longer than a table, which a save shortens.
 using FileStart = std::array<uint8_t, kHighScoreFileBytes + 1>;
 
-// A short pause before a save without the lock reads its work back: a save that raced it
-// renames within microseconds of its last check, so it has landed by then.
-constexpr long kSettleNanoseconds = 50'000'000;
+// Rounds of a save whose file was made or replaced by another meanwhile; each one is another
+// save's progress, so a few suffice.
 constexpr int kMergeTries = 5;
 
 bool sameEntry(const HighScoreEntry& entry, const PlacedScore& placed) {
@@ -118,56 +117,94 @@ std::vector<PlacedScore> missingFrom(const HighScoreTable& table,
   return missing;
 }
 
-std::string lostEntries(std::size_t count) {
-  return "another save replaced the file at the same moment; " + std::to_string(count) +
-         (count == 1 ? " new entry is" : " new entries are") + " not in it yet";
+// The table with the entries put in by its ranking.
+HighScoreTable withPlaced(HighScoreTable table, std::span<const PlacedScore> placed) {
+  for (const PlacedScore& entry : placed) {
+    const int rank = highScoreRank(table, entry.mode, entry.score);
+    if (rank >= 0) placeHighScore(table, entry.mode, rank, entry.score, entry.letters);
+  }
+  return table;
+}
+
+std::string entries(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " new entry is" : " new entries are");
+}
+
+// What the file held right after this save's bytes took its place, when that was not them:
+// nothing, something that is no table, or another save's table without this run's entries.
+MergeOutcome changedRightAfter(const FileInFolder& at, std::span<const PlacedScore> placed) {
+  FileStart after{};
+  std::size_t got = 0;
+  HighScoreTable onDisk{};
+  const FileOutcome read = readSharedFile(at, after, got);
+  std::string seen;
+  if (!read)
+    seen = "another program changed the file right after the save: " + read.reason;
+  else if (got == 0)
+    seen = "another program removed the file right after the save";
+  else if (!decodeHighScores(after.data(), got, onDisk))
+    seen = "another program wrote into the file at the same moment: it holds no score table now";
+  else if (std::size_t lost = missingFrom(onDisk, placed).size(); lost > 0)
+    return {FileOutcome::refused("another save replaced the file at the same moment; " +
+                                 entries(lost) + " not in it yet")};
+  else
+    return {FileOutcome::ok()};
+  return {FileOutcome::refused(seen)};
 }
 }  // namespace
 
-// Under the folder's lock no other copy's save falls between the read and the replace; a lock
-// anyone may hold is only a courtesy, so without it the save checks its own work.
+// Every save takes the lock on the file in place, so between its read and its replace no other
+// save can come; a file made or replaced by someone who did not take it sends the save round
+// again. Where the lock is another's for longer than any save takes, the save writes nothing:
+// its write could undo a locked save that was already told its entries were in. Where no one
+// can lock the file, the save does its best without, and is never sure of its entries.
 MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
                                std::span<const PlacedScore> placed) {
-  const FolderLock lock(at);
+  FileLock lock(at);
+  // Every entry is placed until this save has written them: the same score twice is two entries.
   std::vector<PlacedScore> toPlace(placed.begin(), placed.end());
   for (int attempt = 0; attempt < kMergeTries; ++attempt) {
+    if (lock.state() == FileLock::State::Busy || lock.state() == FileLock::State::Failed)
+      return {lock.outcome()};
+    if (lock.state() == FileLock::State::Missing) {
+      // The first file: whoever makes it first, every save then merges into it under the lock.
+      const FileOutcome made = makeSharedFile(at, encodeHighScores(table));
+      if (!made && made.reason != kChangedMeanwhile) return {made};
+      if (made) toPlace.clear();  // the table as it stands holds them
+      lock.retake();
+      continue;
+    }
+
     FileStart before{};
     std::size_t got = 0;
     if (FileOutcome read = readSharedFile(at, before, got); !read) return {read};
+    // A missing or damaged file: the table in memory stands.
     HighScoreTable merged = table;
-    if (decodeHighScores(before.data(), got, merged)) {
-      for (const PlacedScore& entry : toPlace) {
-        int rank = highScoreRank(merged, entry.mode, entry.score);
-        if (rank >= 0) placeHighScore(merged, entry.mode, rank, entry.score, entry.letters);
-      }
-    }
+    if (decodeHighScores(before.data(), got, merged)) merged = withPlaced(merged, toPlace);
     const HighScoreBytes image = encodeHighScores(merged);
     // The file already says exactly this: writing it again could only undo another's save.
     if (got == image.size() && std::equal(image.begin(), image.end(), before.begin())) {
       table = merged;
       return {FileOutcome::ok(), lock.held()};
     }
+    auto inPlace = [&] { return lock.stillInPlace(); };
     auto unchanged = [&] {
       FileStart now{};
       std::size_t gotNow = 0;
       return readSharedFile(at, now, gotNow) && gotNow == got && now == before;
     };
-    FileOutcome saved = replaceSharedFile(at, image, lock.held() ? StillCurrent{} : unchanged);
-    if (!saved.replaced && saved.reason == kChangedMeanwhile) continue;
+    const FileOutcome saved =
+        replaceSharedFile(at, image, lock.held() ? StillCurrent(inPlace) : StillCurrent(unchanged));
+    if (!saved.replaced && saved.reason == kChangedMeanwhile) {
+      lock.retake();
+      continue;
+    }
     if (!saved.replaced) return {saved};
     table = merged;
-    if (lock.held() || !saved) return {saved, lock.held() && bool(saved)};
-
-    timespec settle{0, kSettleNanoseconds};
-    ::nanosleep(&settle, nullptr);
-    FileStart after{};
-    std::size_t gotAfter = 0;
-    HighScoreTable onDisk{};
-    if (!readSharedFile(at, after, gotAfter) || !decodeHighScores(after.data(), gotAfter, onDisk))
-      toPlace.assign(placed.begin(), placed.end());
-    else
-      toPlace = missingFrom(onDisk, placed);
-    if (toPlace.empty()) return {saved};
+    if (!saved) return {saved};
+    // Only a program that takes no lock can have changed it since; say what it left.
+    if (MergeOutcome checked = changedRightAfter(at, placed); !checked) return checked;
+    return {saved, lock.held()};
   }
-  return {toPlace.empty() ? FileOutcome::ok() : FileOutcome::refused(lostEntries(toPlace.size()))};
+  return {FileOutcome::refused(kChangedMeanwhile)};
 }

@@ -39,8 +39,10 @@ FileOutcome saveHighScoresTo(const char* path, const HighScoreTable& table);
 // by table as it stands; one that cannot be read is left alone and the save fails.
 MergeOutcome mergeHighScoresInto(const char* path, HighScoreTable& table,
                                  std::span<const PlacedScore> placed);
-// The same in a folder already walked to. Without the folder's lock the save makes sure of its
-// own entries: it replaces the file only if no other save changed it since it was read, reads
-// it back and merges again (a few times) until this run's entries are in it, or fails.
+// The same in a folder already walked to, under the lock every saver takes on the file (see
+// FileLock). A file that cannot be locked in time is not written: the merge fails, its entries
+// not sure. Right after its bytes are in place the save reads them back, and says what it saw
+// when another program changed them. Every entry given is placed (the same score twice is two
+// entries): give only those no save has put in yet.
 MergeOutcome mergeHighScoresAt(const FileInFolder& at, HighScoreTable& table,
                                std::span<const PlacedScore> placed);

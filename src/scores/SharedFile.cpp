@@ -5,11 +5,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <utility>
@@ -28,7 +28,7 @@ constexpr mode_t kAnyWriteBit = 0222;
 // A save holds the lock for a few milliseconds; a holder this slow is stuck, or hostile.
 constexpr int kLockTries = 100;
 constexpr long kLockRetryNanoseconds = 10'000'000;
-constexpr int kTemporaryNameTries = 100;
+// Older saves named their temporaries with ten random letters; the uid and slot take as many.
 constexpr std::size_t kTemporaryTagLength = 10;
 // No save takes this long: a temporary file this old was left by a save that was killed.
 constexpr time_t kStaleTemporarySeconds = 60;
@@ -39,6 +39,11 @@ constexpr int kNoWaiting = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
 constexpr const char* kLeaseReason = "another program holds the file (a lease): try again later";
 constexpr const char* kFrozenByOtherReason = "the file is read-only (its owner froze it)";
 constexpr const char* kBecameLinkReason = "the file became a link while it was saved";
+
+void pauseForLock() {
+  timespec pause{0, kLockRetryNanoseconds};
+  ::nanosleep(&pause, nullptr);
+}
 
 // File systems without a flush answer EINVAL or ENOTSUP: there is nothing more to wait for.
 bool flushed(int fd) {
@@ -60,37 +65,56 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
   return true;
 }
 
-// The folder reopened to be listed, locked or flushed; invalid when the player may only pass
-// through it (a group's write-only folder), which still takes a new file.
+// No room for a new file's bytes, where a rewrite of the old one's needs none.
+bool diskFull(int error) { return error == ENOSPC || error == EDQUOT; }
+
+// The folder reopened to be listed or flushed; invalid when the player may only pass through
+// it (a group's write-only folder), which still takes a new file.
 FileDescriptor listable(const FileDescriptor& folder) {
   return FileDescriptor(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-// Unique among every save of every copy: O_EXCL refuses a name already taken, and a link
-// planted under the name is never followed.
+// A temporary of the player's own that a killed save left: old, a plain file, the player's.
+bool removeIfStale(int folder, const std::string& name) {
+  struct stat info {};
+  if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_uid != ::geteuid() || std::time(nullptr) - info.st_mtime <= kStaleTemporarySeconds)
+    return false;
+  return ::unlinkat(folder, name.c_str(), 0) == 0;
+}
+
+// Unique among every save of every copy: the name carries the player's uid, a slot tells the
+// player's own saves at the same moment apart, and O_EXCL refuses a name already taken (a link
+// planted under it is never followed). Names the player's killed saves left are taken again.
 FileDescriptor createTemporary(int folder, const std::string& name, std::string& temporary) {
-  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-    uint64_t random = 0;
-    if (::getrandom(&random, sizeof random, 0) != sizeof random)
-      random = uint64_t(::getpid()) << 32 ^ uint64_t(std::time(nullptr)) ^ uint64_t(attempt);
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
-    std::string tag;
-    for (std::size_t i = 0; i < kTemporaryTagLength; ++i, random >>= 5) tag += kDigits[random & 31];
-    temporary = name + "." + tag + kTemporarySuffix;
-    FileDescriptor fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | kNoWaiting,
-                               kNewFileMode));
-    if (fd.valid() || errno != EEXIST) return fd;
+  for (int slot = 0; slot < kTemporarySlots; ++slot) {
+    temporary = temporaryNameOf(name, ::geteuid(), slot);
+    for (int tries = 0; tries < 2; ++tries) {
+      FileDescriptor fd(::openat(folder, temporary.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | kNoWaiting, kNewFileMode));
+      if (fd.valid() || errno != EEXIST) return fd;
+      if (!removeIfStale(folder, temporary)) break;
+    }
   }
+  errno = EEXIST;
   return FileDescriptor();
 }
 
-// A killed save leaves its temporary file behind. Whoever shares the folder may clear it once
-// it is old, whichever player's save it was: the folder's permissions (a sticky bit) still
-// decide who may remove what. Removing a name never writes through it.
-void removeStaleTemporaries(int listing, const std::string& name) {
-  DIR* entries = ::fdopendir(::dup(listing));
-  if (!entries) return;
-  const std::string prefix = name + ".";
+// A killed save leaves its temporary file behind. In a folder the player may list and where
+// anyone may remove anyone's names, whoever shares the folder clears it once it is old,
+// whichever player's save it was (older saves' random names too). In a sticky folder no one
+// may remove another's names, so any number of them may stand there: the save looks only at
+// its own few names, as it does where it may not list the folder. Removing a name never writes
+// through it.
+void removeStaleTemporaries(const FileInFolder& at, const struct stat& place) {
+  const FileDescriptor listing = (place.st_mode & S_ISVTX) ? FileDescriptor() : listable(at.folder);
+  DIR* entries = listing.valid() ? ::fdopendir(::dup(listing.get())) : nullptr;
+  if (!entries) {
+    for (int slot = 0; slot < kTemporarySlots; ++slot)
+      removeIfStale(at.folder.get(), temporaryNameOf(at.name, ::geteuid(), slot));
+    return;
+  }
+  const std::string prefix = at.name + ".";
   const std::size_t length = prefix.size() + kTemporaryTagLength + std::strlen(kTemporarySuffix);
   const time_t now = std::time(nullptr);
   while (const dirent* entry = ::readdir(entries)) {
@@ -98,11 +122,57 @@ void removeStaleTemporaries(int listing, const std::string& name) {
     if (found.size() != length || !found.starts_with(prefix) || !found.ends_with(kTemporarySuffix))
       continue;
     struct stat info {};
-    if (::fstatat(listing, found.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (::fstatat(listing.get(), found.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(info.st_mode) && now - info.st_mtime > kStaleTemporarySeconds)
-      ::unlinkat(listing, found.c_str(), 0);
+      ::unlinkat(listing.get(), found.c_str(), 0);
   }
   ::closedir(entries);
+}
+
+// The name as it stands, looked at through a handle that reads nothing (O_PATH): a link, a
+// folder, a pipe or a device is refused before anything could open it. A missing file leaves
+// seen invalid.
+FileOutcome lookAt(const FileInFolder& at, FileDescriptor& seen, struct stat& info) {
+  seen.reset(::openat(at.folder.get(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!seen.valid()) return errno == ENOENT ? FileOutcome::ok() : FileOutcome::failed(errno);
+  if (::fstat(seen.get(), &info) != 0) return FileOutcome::failed(errno);
+  if (S_ISLNK(info.st_mode)) return FileOutcome::refused(kBecameLinkReason);
+  if (S_ISDIR(info.st_mode)) return FileOutcome::failed(EISDIR);
+  if (!S_ISREG(info.st_mode)) return FileOutcome::refused(kNotRegularReason);
+  return FileOutcome::ok();
+}
+
+// Reopens the file seen through that very handle, so what is opened is what was checked.
+// errno tells a failure: EACCES or EPERM when the player may not open it so, ENOENT when it
+// went meanwhile, EWOULDBLOCK for a lease.
+FileDescriptor reopen(const FileInFolder& at, const FileDescriptor& seen, int access) {
+  const std::string handle = "/proc/self/fd/" + std::to_string(seen.get());
+  FileDescriptor opened(::open(handle.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  // Without /proc the name is opened again, and the type checked on the descriptor.
+  if (!opened.valid() && errno == ENOENT)
+    opened.reset(::openat(at.folder.get(), at.name.c_str(), access | kNoWaiting));
+  struct stat info {};
+  if (opened.valid() && (::fstat(opened.get(), &info) != 0 || !S_ISREG(info.st_mode))) {
+    opened.reset();
+    errno = ENXIO;
+  }
+  return opened;
+}
+
+// What an open of the name that failed with error means for the save.
+FileOutcome notOpened(int error) {
+  switch (error) {
+    case ENOENT:
+      return FileOutcome::ok();  // gone meanwhile: the save makes it anew
+    case ELOOP:
+      return FileOutcome::refused(kBecameLinkReason);
+    case ENXIO:
+      return FileOutcome::refused(kNotRegularReason);  // a pipe without a reader
+    case EWOULDBLOCK:
+      return FileOutcome::refused(kLeaseReason);
+    default:
+      return FileOutcome::failed(error);
+  }
 }
 
 // No write bit at all: its owner froze the file, and that holds even for root. Anyone else
@@ -112,43 +182,24 @@ FileOutcome frozenBy(const struct stat& info) {
                                     : FileOutcome::refused(kFrozenByOtherReason);
 }
 
-// The file as it stands, opened for writing without waiting for anything. It is looked at
-// through a handle that reads nothing (O_PATH) and reopened through that very handle, so what
-// is opened is what was checked: a pipe or a device is never opened at all. A missing file
-// leaves file invalid.
-FileOutcome openExisting(const FileInFolder& at, FileDescriptor& file, struct stat& info) {
-  const FileDescriptor seen(
-      ::openat(at.folder.get(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  if (!seen.valid()) return errno == ENOENT ? FileOutcome::ok() : FileOutcome::failed(errno);
-  if (::fstat(seen.get(), &info) != 0) return FileOutcome::failed(errno);
-  if (S_ISLNK(info.st_mode)) return FileOutcome::refused(kBecameLinkReason);
-  if (S_ISDIR(info.st_mode)) return FileOutcome::failed(EISDIR);
-  if (!S_ISREG(info.st_mode)) return FileOutcome::refused(kNotRegularReason);
+// The file as it stands, opened for writing without waiting for anything: exists says whether
+// there is one, and file is valid only when the player may write it in place.
+FileOutcome openExisting(const FileInFolder& at, FileDescriptor& file, struct stat& info,
+                         bool& exists) {
+  FileDescriptor seen;
+  exists = false;
+  if (FileOutcome looked = lookAt(at, seen, info); !looked || !seen.valid()) return looked;
   if (!(info.st_mode & kAnyWriteBit)) return frozenBy(info);
-
-  const std::string handle = "/proc/self/fd/" + std::to_string(seen.get());
-  FileDescriptor opened(::open(handle.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  // Without /proc the name is opened again, and the type checked on the descriptor.
-  if (!opened.valid() && errno == ENOENT)
-    opened.reset(::openat(at.folder.get(), at.name.c_str(), O_WRONLY | kNoWaiting));
+  FileDescriptor opened = reopen(at, seen, O_WRONLY);
   if (!opened.valid()) {
-    switch (errno) {
-      case ENOENT:
-        return FileOutcome::ok();  // gone meanwhile: the save makes it anew
-      case ELOOP:
-        return FileOutcome::refused(kBecameLinkReason);
-      case ENXIO:
-        return FileOutcome::refused(kNotRegularReason);  // a pipe without a reader
-      case EWOULDBLOCK:
-        return FileOutcome::refused(kLeaseReason);
-      default:
-        return FileOutcome::failed(errno);
-    }
+    const int error = errno;
+    exists = error == EACCES || error == EPERM;  // the folder may still take a new file
+    return exists ? FileOutcome::ok() : notOpened(error);
   }
   if (::fstat(opened.get(), &info) != 0) return FileOutcome::failed(errno);
-  if (!S_ISREG(info.st_mode)) return FileOutcome::refused(kNotRegularReason);
   if (!(info.st_mode & kAnyWriteBit)) return frozenBy(info);
   file = std::move(opened);
+  exists = true;
   return FileOutcome::ok();
 }
 
@@ -224,65 +275,176 @@ FileOutcome readSharedFile(const FileInFolder& at, std::span<uint8_t> into, std:
   return read;
 }
 
-FolderLock::FolderLock(const FileInFolder& at) : folder(listable(at.folder)) {
-  if (!folder.valid()) return;
+std::string temporaryNameOf(const std::string& name, uid_t player, int slot) {
+  char tag[kTemporaryTagLength + 1];
+  std::snprintf(tag, sizeof tag, "%08x%02x", unsigned(player), unsigned(slot) & 0xFFu);
+  return name + "." + tag + kTemporarySuffix;
+}
+
+FileLock::FileLock(const FileInFolder& at) : at(at) { retake(); }
+
+// The file is opened to read where the player may, else to write: a member of a group that may
+// only write the file still locks it. Each try looks at the name again, so a waiter whose file
+// was replaced meanwhile turns to the new one.
+void FileLock::retake() {
+  file.reset();
+  why = FileOutcome::ok();
   for (int attempt = 0; attempt < kLockTries; ++attempt) {
-    if (::flock(folder.get(), LOCK_EX | LOCK_NB) == 0) {
-      locked = true;
+    FileDescriptor seen;
+    struct stat info {};
+    if (FileOutcome looked = lookAt(at, seen, info); !looked) {
+      why = looked;
+      now = State::Failed;
       return;
     }
-    if (errno != EWOULDBLOCK && errno != EINTR) return;
-    timespec pause{0, kLockRetryNanoseconds};
-    ::nanosleep(&pause, nullptr);
+    if (!seen.valid()) {
+      now = State::Missing;
+      return;
+    }
+    FileDescriptor opened = reopen(at, seen, O_RDONLY);
+    if (!opened.valid() && errno == EACCES) opened = reopen(at, seen, O_WRONLY);
+    if (!opened.valid()) {
+      if (errno == EACCES || errno == EPERM) {
+        now = State::Lockless;  // nor can it be read or written: the save itself says why
+        return;
+      }
+      why = notOpened(errno);
+      now = why ? State::Missing : State::Failed;
+      return;
+    }
+    if (::flock(opened.get(), LOCK_EX | LOCK_NB) == 0) {
+      file = std::move(opened);
+      device = info.st_dev;
+      inode = info.st_ino;
+      if (stillInPlace()) {
+        now = State::Held;
+        return;
+      }
+      file.reset();  // replaced while this save waited: the new file is tried at once
+      continue;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      now = State::Lockless;
+      return;
+    }
+    sharedFileLockWait();
   }
+  why = FileOutcome::refused(kLockHeldReason);
+  now = State::Busy;
 }
+
+bool FileLock::stillInPlace() const {
+  struct stat info {};
+  return file.valid() &&
+         ::fstatat(at.folder.get(), at.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         info.st_dev == device && info.st_ino == inode;
+}
+
+LockWaitFunction sharedFileLockWait = pauseForLock;
+
+namespace {
+// Writes, flushes and closes the temporary; false with errno set when any of it failed.
+bool fillTemporary(FileDescriptor& fresh, std::span<const uint8_t> bytes) {
+  bool written = writeAll(fresh.get(), bytes) && flushed(fresh.get());
+  const int error = errno;
+  if (::close(fresh.release()) != 0 && written) return false;
+  errno = error;
+  return written;
+}
+
+// The folder's own flush, once a name in it changed.
+FileOutcome flushedFolder(const FileInFolder& at) {
+  const FileDescriptor listing = listable(at.folder);
+  FileOutcome outcome =
+      !listing.valid() || flushed(listing.get()) ? FileOutcome::ok() : FileOutcome::failed(errno);
+  outcome.replaced = true;
+  return outcome;
+}
+
+// A file the player may not write, replaced by one of the player's own: its group and bits where
+// the player can give them, else a group folder's rule for a new file, else its bits alone.
+void giveWhatCanBeGiven(int fd, const struct stat& old, const struct stat& place) {
+  if (takeOverAttributes(fd, old)) return;
+  if (place.st_mode & S_IWGRP)
+    shareWithFoldersGroup(fd, place);
+  else
+    ::fchmod(fd, old.st_mode & kKeptModeBits);
+}
+}  // namespace
 
 FileOutcome replaceSharedFile(const FileInFolder& at, std::span<const uint8_t> bytes,
                               const StillCurrent& stillCurrent) {
   const int folder = at.folder.get();
   struct stat place {};
   if (::fstat(folder, &place) != 0) return FileOutcome::failed(errno);
-  const FileDescriptor listing = listable(at.folder);
-  if (listing.valid()) removeStaleTemporaries(listing.get(), at.name);
+  removeStaleTemporaries(at, place);
 
   FileDescriptor old;
   struct stat oldInfo {};
-  if (FileOutcome opened = openExisting(at, old, oldInfo); !opened) return opened;
-  const bool exists = old.valid();
+  bool exists = false;
+  if (FileOutcome opened = openExisting(at, old, oldInfo, exists); !opened) return opened;
+  auto inPlaceOr = [&](int error) {
+    return old.valid() ? writeInPlace(old, oldInfo, bytes, stillCurrent)
+                       : FileOutcome::failed(error);
+  };
 
   std::string temporary;
   FileDescriptor fresh = createTemporary(folder, at.name, temporary);
-  if (!fresh.valid()) {
-    const int error = errno;
-    return exists ? writeInPlace(old, oldInfo, bytes, stillCurrent) : FileOutcome::failed(error);
-  }
-  if (exists && !takeOverAttributes(fresh.get(), oldInfo)) {
+  if (!fresh.valid()) return inPlaceOr(errno);
+  if (!exists) {
+    shareWithFoldersGroup(fresh.get(), place);
+  } else if (!old.valid()) {
+    giveWhatCanBeGiven(fresh.get(), oldInfo, place);
+  } else if (!takeOverAttributes(fresh.get(), oldInfo)) {
     fresh.reset();
     ::unlinkat(folder, temporary.c_str(), 0);
     return writeInPlace(old, oldInfo, bytes, stillCurrent);
   }
-  if (!exists) shareWithFoldersGroup(fresh.get(), place);
 
-  bool written = writeAll(fresh.get(), bytes) && flushed(fresh.get());
-  int error = errno;
-  if (::close(fresh.release()) != 0 && written) {
-    written = false;
-    error = errno;
+  if (!fillTemporary(fresh, bytes)) {
+    const int error = errno;
+    ::unlinkat(folder, temporary.c_str(), 0);
+    // 94 bytes more do not fit, but the old file's own room does.
+    return diskFull(error) ? inPlaceOr(error) : FileOutcome::failed(error);
   }
-  if (written && stillCurrent && !stillCurrent()) {
+  if (stillCurrent && !stillCurrent()) {
     ::unlinkat(folder, temporary.c_str(), 0);
     return FileOutcome::refused(kChangedMeanwhile);
   }
-  if (written && ::renameat(folder, temporary.c_str(), folder, at.name.c_str()) == 0) {
-    FileOutcome outcome =
-        !listing.valid() || flushed(listing.get()) ? FileOutcome::ok() : FileOutcome::failed(errno);
-    outcome.replaced = true;
-    return outcome;
-  }
-  if (written) error = errno;
+  if (::renameat(folder, temporary.c_str(), folder, at.name.c_str()) == 0) return flushedFolder(at);
+  const int error = errno;
   ::unlinkat(folder, temporary.c_str(), 0);
   // A sticky folder lets no one rename over another's file; the file itself may be open.
-  if (written && exists && (error == EPERM || error == EACCES))
-    return writeInPlace(old, oldInfo, bytes, stillCurrent);
+  if (exists && (error == EPERM || error == EACCES)) return inPlaceOr(error);
   return FileOutcome::failed(error);
+}
+
+FileOutcome makeSharedFile(const FileInFolder& at, std::span<const uint8_t> bytes) {
+  const int folder = at.folder.get();
+  struct stat place {};
+  if (::fstat(folder, &place) != 0) return FileOutcome::failed(errno);
+  removeStaleTemporaries(at, place);
+  std::string temporary;
+  FileDescriptor fresh = createTemporary(folder, at.name, temporary);
+  if (!fresh.valid()) return FileOutcome::failed(errno);
+  shareWithFoldersGroup(fresh.get(), place);
+  if (!fillTemporary(fresh, bytes)) {
+    const int error = errno;
+    ::unlinkat(folder, temporary.c_str(), 0);
+    return FileOutcome::failed(error);
+  }
+  // Only where no file stands yet; a file system without that rename takes a second link,
+  // which is as sure.
+  bool made =
+      ::renameat2(folder, temporary.c_str(), folder, at.name.c_str(), RENAME_NOREPLACE) == 0;
+  int error = errno;
+  if (!made && (error == EINVAL || error == ENOSYS || error == ENOTSUP)) {
+    made = ::linkat(folder, temporary.c_str(), folder, at.name.c_str(), 0) == 0;
+    error = errno;
+    ::unlinkat(folder, temporary.c_str(), 0);
+  } else if (!made) {
+    ::unlinkat(folder, temporary.c_str(), 0);
+  }
+  if (made) return flushedFolder(at);
+  return error == EEXIST ? FileOutcome::refused(kChangedMeanwhile) : FileOutcome::failed(error);
 }

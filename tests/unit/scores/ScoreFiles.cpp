@@ -145,6 +145,10 @@ std::string described(const FileOutcome& outcome) {
   return outcome.silent ? "silent" : "failed: " + outcome.reason;
 }
 
+std::string told(const MergeOutcome& outcome) {
+  return described(outcome) + (outcome.entriesSure ? "" : ", not sure");
+}
+
 void SharedScores::SetUp() {
   ScratchFolder::SetUp();
   if (::geteuid() != 0) GTEST_SKIP() << "laying out other users' files needs root";

@@ -62,6 +62,8 @@ struct stat statOf(const std::string& path);
 std::string capturingStderr(const std::function<std::string()>& body);
 // "saved", "silent", or "failed: " and the reason.
 std::string described(const FileOutcome& outcome);
+// The same for a merge, with ", not sure" when its entries may not stay in the file.
+std::string told(const MergeOutcome& outcome);
 
 // Lays out a machine of several users; the cases' own lay-out steps call these.
 class SharedScores : public ScratchFolder {
