@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ namespace {
 std::optional<HighScoreLocation> chosenLocation;
 // This run's entries and those kept by earlier runs, until a save is sure of them.
 std::vector<PlacedScore> unsaved;
+// The first this many of them went to an earlier save (or were kept by an earlier run), so the
+// file may hold them already; the rest are new since.
+std::size_t offered = 0;
 // A kept-scores file may hold entries: a sure save then clears out what it took.
 bool keptMayExist = false;
 // The start's walk reached the save's folder: saves stay in it. A save before any load walks
@@ -64,14 +68,18 @@ std::string keepUnsaved(const HighScoreLocation& where) {
          " until a save can take " + (unsaved.size() == 1 ? "it" : "them");
 }
 
-// The entries the file does not hold yet: placing one it already holds would list it twice.
+// The entries to place: every new one, and those an earlier save may have put in already
+// only when the file lacks them, since placing one it holds would list it twice.
 std::vector<PlacedScore> notYetIn(const FileInFolder& at) {
+  const std::span<const PlacedScore> earlier(unsaved.data(), offered);
   HighScoreBytes bytes{};
   std::size_t got = 0;
   HighScoreTable onDisk{};
-  if (!readSharedFile(at, bytes, got) || !decodeHighScores(bytes.data(), got, onDisk))
-    return unsaved;
-  return missingEntries(onDisk, unsaved);
+  std::vector<PlacedScore> toPlace(earlier.begin(), earlier.end());
+  if (readSharedFile(at, bytes, got) && decodeHighScores(bytes.data(), got, onDisk))
+    toPlace = missingEntries(onDisk, earlier);
+  toPlace.insert(toPlace.end(), unsaved.begin() + std::ptrdiff_t(offered), unsaved.end());
+  return toPlace;
 }
 
 void takeKeptEntries(const HighScoreLocation& where) {
@@ -88,12 +96,14 @@ void takeKeptEntries(const HighScoreLocation& where) {
   keptMayExist = !kept.empty();
   placeMissing(highScoreTable, kept);
   unsaved.insert(unsaved.end(), kept.begin(), kept.end());
+  offered = unsaved.size();
 }
 }  // namespace
 
 bool loadHighScores() {
   chosenLocation.reset();
   unsaved.clear();
+  offered = 0;
   keptMayExist = false;
   const HighScoreLocation& where = location();
   folderHeld = true;
@@ -125,8 +135,10 @@ void saveHighScores() {
     where.saveAt = std::move(at);
   }
   MergeOutcome saved = mergeHighScoresAt(where.saveAt, highScoreTable, notYetIn(where.saveAt));
+  offered = unsaved.size();
   if (saved.entriesSure && missingEntries(highScoreTable, unsaved).empty()) {
     unsaved.clear();
+    offered = 0;
     if (keptMayExist) {
       FileInFolder at;
       if (walkToSharedFile(where.keep, where.keepOwnBelow, false, at) &&
