@@ -1,6 +1,8 @@
 // Where the high score file lives (beside the program or in the player's data folder), and
 // the game's own load, reset and save on it, always as an ordinary user.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,9 +18,18 @@
 #include "game/GameState.h"
 #include "scores/HighScoreFile.h"
 #include "scores/HighScoreLocation.h"
+#include "scores/KeptScores.h"
 
 namespace {
 namespace fs = std::filesystem;
+
+// What the password database says is the player's home, in the scratch folder: a test never
+// reaches the real one.
+std::string passwordHome;
+void usePasswordHome(const std::string& home) {
+  passwordHome = home;
+  passwordDatabaseHome = [] { return passwordHome; };
+}
 
 constexpr const char* kOwnFile = "home/.local/share/zeph/HIGHSCORE.DAT";
 constexpr const char* kBeside = "game/HIGHSCORE.DAT";
@@ -63,6 +74,13 @@ void setOrUnset(const char* name, const std::string* value) {
 // xdg/, and xdgfile (a plain file). "@" in a path stands for the scratch folder.
 class Location : public ScratchFolder {
  protected:
+  ~Location() override { passwordDatabaseHome = realLookup; }
+  const HomeLookup realLookup = passwordDatabaseHome;
+  void SetUp() override {
+    ScratchFolder::SetUp();
+    usePasswordHome({});
+  }
+
   void lay(mode_t gameMode, Content beside, mode_t besideMode) {
     for (const char* name : {"game", "home", "rohome", "xdg"})
       ASSERT_TRUE(fs::create_directory(at(name)));
@@ -421,4 +439,269 @@ TEST_F(Location, TheNextStartReadsThePlayersOwnFile) {
   EXPECT_EQ(startAndQuit("@/home", nullptr, kOwnFile), "box=0 start=700/1 atStart=none");
   EXPECT_EQ(startAndQuit("@/home", nullptr, kOwnFile), "box=0 start=700/4321 atStart=700/4321");
   EXPECT_EQ(fileMarker(at(kBeside)), "700/1");
+}
+
+namespace {
+class Where : public SharedScores {
+ protected:
+  ~Where() override { passwordDatabaseHome = realLookup; }
+  void SetUp() override {
+    SharedScores::SetUp();
+    usePasswordHome({});
+  }
+
+  const HomeLookup realLookup = passwordDatabaseHome;
+
+  // "load|save|ownBelow", or "nowhere: " and why, with the scratch folder as "@".
+  std::string located(const TestUser& user, const char* home, const char* xdg, bool shared) {
+    const std::string scratch = folder;
+    auto expand = [&](const char* value) -> std::optional<std::string> {
+      if (!value) return std::nullopt;
+      return std::string(value).starts_with("@") ? scratch + (value + 1) : value;
+    };
+    const auto homeValue = expand(home);
+    const auto xdgValue = expand(xdg);
+    std::string found = as(user, [&] {
+      HighScoreLocation where =
+          locateHighScores(scratch + "/game", homeValue ? homeValue->c_str() : nullptr,
+                           xdgValue ? xdgValue->c_str() : nullptr, shared);
+      if (where.save.empty()) return "nowhere: " + where.refused;
+      return where.load + "|" + where.save + "|" + where.ownBelow;
+    });
+    for (std::size_t at; (at = found.find(scratch)) != std::string::npos;)
+      found.replace(at, scratch.size(), "@");
+    return found;
+  }
+};
+
+const TestUser kRoot{0, 0, {}};
+}  // namespace
+
+// Root never makes anything in a tree another user owns, and a start folder that cannot be
+// used falls back to the home the password database gives.
+TEST_F(Where, RootStaysOutOfOthersTreesAndUnusableHomesFallBack) {
+  const std::string beside = "@/game/HIGHSCORE.DAT";
+  const std::string inRootHome = beside + "|@/roothome/.local/share/zeph/HIGHSCORE.DAT|@/roothome";
+  const std::string inHome = beside + "|@/home/.local/share/zeph/HIGHSCORE.DAT|@/home";
+  struct Case {
+    const char* name;
+    TestUser user;
+    std::function<void(Where&)> lay;
+    const char* home;
+    const char* xdg;
+    const char* passwordHome;
+    bool sharedDataFolder;
+    std::string expected;
+  };
+  auto rootsScratch = [](Where& t) {
+    t.giveTo("", 0, 0);
+    t.giveTo("roothome", 0, 0);
+    t.giveTo("game", 0, 0);
+  };
+  const Case cases[] = {
+      {"root, a root-owned .local/share in the player's home", kRoot,
+       [&](Where& t) {
+         rootsScratch(t);
+         t.folderAt("home/.local/share", 0755);
+         t.giveTo("home/.local", 0, 0);
+         t.giveTo("home/.local/share", 0, 0);
+       },
+       "@/home", nullptr, "@/roothome", true, inRootHome},
+      {"root with its own home", kRoot, rootsScratch, "@/roothome", nullptr, "@/roothome", true,
+       inRootHome},
+      {"root in a player's per-user install", kRoot,
+       [&](Where& t) {
+         rootsScratch(t);
+         t.giveTo("game", kOrdinaryId, kOrdinaryId);
+       },
+       "@/roothome", nullptr, "@/roothome", false, inRootHome},
+      {"root in its own install", kRoot, rootsScratch, "@/roothome", nullptr, "@/roothome", false,
+       beside + "|" + beside + "|"},
+      {"HOME is another user's link", kPlayer,
+       [](Where& t) {
+         t.linkAt("homelink", t.at("home"));
+         t.giveTo("homelink", kOther.uid, kOther.gid);
+       },
+       "@/homelink", nullptr, "@/home", true, inHome},
+      {"HOME missing", kPlayer, [](Where&) {}, "@/nohome", nullptr, "@/home", true, inHome},
+      {"HOME unset", kPlayer, [](Where&) {}, nullptr, nullptr, "@/home", true, inHome},
+      {"HOME unset, no password home", kPlayer, [](Where&) {}, nullptr, nullptr, "", true,
+       "nowhere: no home folder (HOME is not set)"},
+      {"XDG_DATA_HOME of the player's own in another user's folder", kPlayer,
+       [](Where& t) {
+         t.folderAt("theirs/data", 0700);
+         ASSERT_EQ(::chmod(t.at("theirs").c_str(), 0777), 0);
+         t.giveTo("theirs", kOther.uid, kOther.gid);
+       },
+       "@/home", "@/theirs/data", "@/home", true, inHome},
+      {"a member in the group's install of another member", kPlayerInGroup,
+       [](Where& t) {
+         t.giveTo("game", kOther.uid, kPlayersGroup);
+         ASSERT_EQ(::chmod(t.at("game").c_str(), 02775), 0);
+       },
+       "@/home", nullptr, "@/home", false, beside + "|" + beside + "|"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("game", 0755);
+    fileAt("game/HIGHSCORE.DAT", defaultFile(), 0644);
+    folderAt("home", 0755);
+    folderAt("roothome", 0700);
+    c.lay(*this);
+    usePasswordHome(std::string(c.passwordHome).starts_with("@") ? folder + (c.passwordHome + 1)
+                                                                 : c.passwordHome);
+    EXPECT_EQ(located(c.user, c.home, c.xdg, c.sharedDataFolder), c.expected);
+    if (c.user.uid == 0) {
+      for (const std::string& path : listing())
+        EXPECT_FALSE(path.starts_with("home/.local/share/"))
+            << path << " made in the player's home";
+    }
+  }
+}
+
+// The start reads the table through the very folder its walk reached, and the saves write
+// there: a folder swapped for another member's after the walk is never read or written.
+TEST_F(Where, AFolderSwappedAfterTheWalkIsNeverLoadedNorSaved) {
+  folderAt("game", 0555);
+  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
+  giveTo("game", 0, 0);
+  folderAt("home/.local/share/zeph", 0700);
+  fileAt("home/.local/share/zeph/HIGHSCORE.DAT", imageOf(withScore(Score, 800)), 0644);
+  folderAt("planted", 0777);
+  fileAt("planted/HIGHSCORE.DAT", imageOf(withScore(Score, 99999)), 0666);
+  giveTo("planted", kOther.uid, kOther.gid);
+  giveTo("planted/HIGHSCORE.DAT", kOther.uid, kOther.gid);
+  const std::string scratch = folder;
+  const std::string zeph = scratch + "/home/.local/share/zeph";
+  auto swap = [&] {
+    return ::rename(zeph.c_str(), (zeph + ".old").c_str()) == 0 &&
+           ::rename((scratch + "/planted").c_str(), zeph.c_str()) == 0;
+  };
+
+  const std::string located = as(kPlayer, [&] {
+    HighScoreLocation where =
+        locateHighScores(scratch + "/game", (scratch + "/home").c_str(), nullptr, true);
+    if (!swap()) return std::string("no swap");
+    HighScoreTable table = defaults();
+    FileOutcome loaded = loadHighScoresAt(where, table);
+    return described(loaded) + " " + scoresOf(table, Score);
+  });
+  EXPECT_EQ(located, "saved 800 1 1");
+
+  TearDown();
+  SetUp();
+  // The same through the game's own start and save, the swap between them.
+  folderAt("game", 0555);
+  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
+  giveTo("game", 0, 0);
+  folderAt("home/.local/share/zeph", 0700);
+  fileAt("home/.local/share/zeph/HIGHSCORE.DAT", imageOf(withScore(Score, 800)), 0644);
+  folderAt("planted", 0777);
+  fileAt("planted/HIGHSCORE.DAT", imageOf(withScore(Score, 99999)), 0666);
+  giveTo("planted", kOther.uid, kOther.gid);
+  giveTo("planted/HIGHSCORE.DAT", kOther.uid, kOther.gid);
+  const std::string scratch2 = folder;
+  const std::string zeph2 = scratch2 + "/home/.local/share/zeph";
+  const std::string played = as(kPlayer, [&] {
+    ::setenv("HOME", (scratch2 + "/home").c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    if (::chdir((scratch2 + "/game").c_str()) != 0) return std::string("no game folder");
+    const bool loaded = loadHighScores();
+    if (::rename(zeph2.c_str(), (zeph2 + ".old").c_str()) != 0 ||
+        ::rename((scratch2 + "/planted").c_str(), zeph2.c_str()) != 0)
+      return std::string("no swap");
+    const int16_t letters[kLetters] = {1, 2, 3};
+    recordHighScore(Score, 0, 5000, letters);
+    return std::string(loaded ? "loaded " : "box ") + scoresOf(highScoreTable, Score);
+  });
+  EXPECT_EQ(played, "loaded 5000 800 1");
+  EXPECT_EQ(scoreFileOf(zeph2 + ".old/HIGHSCORE.DAT"), "5000 800 1");
+  EXPECT_EQ(scoreFileOf(zeph2 + "/HIGHSCORE.DAT"), "99999 1 1") << "the planted table was written";
+}
+
+// A save that cannot put the entry into the shared file keeps it in the player's own data
+// folder and says where; the next start shows it and its first save that can takes it in.
+TEST_F(Where, EntriesASaveCannotPlaceAreKeptUntilOneCan) {
+  constexpr int F_SETLEASE_ = 1024;
+  struct Case {
+    const char* name;
+    mode_t fileMode;  // the shared file, another member's
+    bool leased;      // held by a lease of another program during the first run
+  };
+  const Case cases[] = {
+      {"frozen by its owner", 0444, false},
+      {"held by a lease", 0664, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    folderAt("game", 02775);
+    giveTo("game", kOther.uid, kPlayersGroup);
+    fileAt("game/HIGHSCORE.DAT", imageOf(withScore(Score, 700)), c.fileMode);
+    giveTo("game/HIGHSCORE.DAT", kOther.uid, kPlayersGroup);
+    folderAt("home", 0755);
+    const std::string scratch = folder;
+    const std::string shared = at("game/HIGHSCORE.DAT");
+    const std::string kept = at("home/.local/share/zeph/kept-scores");
+    auto run = [&](bool place) {
+      return as(kPlayerInGroup, [&] {
+        ::setenv("HOME", (scratch + "/home").c_str(), 1);
+        ::unsetenv("XDG_DATA_HOME");
+        if (::chdir((scratch + "/game").c_str()) != 0) return std::string("no game folder");
+        return capturingStderr([&] {
+          if (!loadHighScores()) resetHighScores();
+          const std::string start = scoresOf(highScoreTable, Score);
+          const int16_t letters[kLetters] = {1, 2, 3};
+          if (place) recordHighScore(Score, 0, 5000, letters);
+          saveHighScores();
+          return start;
+        });
+      });
+    };
+
+    as(kRoot, [] { return std::string(); });  // hands the files over as laid out
+    int holder = -1;
+    void (*previous)(int) = SIG_DFL;
+    if (c.leased) {
+      previous = ::signal(SIGIO, SIG_IGN);
+      holder = ::open(shared.c_str(), O_RDONLY);
+      ASSERT_EQ(::fcntl(holder, F_SETLEASE_, F_RDLCK), 0);
+    }
+    const std::string first = run(true);
+    if (holder >= 0) {
+      ::close(holder);
+      ::signal(SIGIO, previous);
+    }
+    const std::string line = "1 new entry is kept in " + kept + " until a save can take it\n";
+    ASSERT_EQ(first.substr(0, first.find('|')), "700 1 1");
+    const std::string said = first.substr(first.find('|') + 1);
+    // One line for the save at placement, one for the quit.
+    std::vector<std::string> lines;
+    for (std::size_t from = 0, end; (end = said.find('\n', from)) != std::string::npos;
+         from = end + 1)
+      lines.push_back(said.substr(from, end + 1 - from));
+    ASSERT_EQ(lines.size(), 2u) << said;
+    for (const std::string& each : lines) {
+      EXPECT_TRUE(each.starts_with("zeph: the high scores were not saved to " + shared + ": "))
+          << each;
+      EXPECT_TRUE(each.ends_with("; " + line)) << each;
+    }
+    EXPECT_EQ(scoreFileOf(shared), "700 1 1");
+    std::vector<PlacedScore> entries;
+    FileInFolder keptAt;
+    ASSERT_TRUE(walkToFile(AT_FDCWD, kept, keptAt));
+    ASSERT_TRUE(readKeptScores(keptAt, entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].score, 5000u);
+
+    ASSERT_EQ(::chmod(shared.c_str(), 0664), 0);  // its owner lets saves in again
+    EXPECT_EQ(run(false), "5000 700 1|") << "the next start shows the kept entry";
+    EXPECT_EQ(scoreFileOf(shared), "5000 700 1");
+    EXPECT_FALSE(fs::exists(kept)) << "taken in, the kept file goes";
+    EXPECT_EQ(run(false), "5000 700 1|") << "and the entry is not placed twice";
+    EXPECT_EQ(scoreFileOf(shared), "5000 700 1");
+  }
 }
