@@ -2,12 +2,14 @@
 #include "scores/KeptScores.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "files/ReadFile.h"
 #include "scores/SharedFile.h"
@@ -130,6 +132,27 @@ void placeMissing(HighScoreTable& table, std::span<const PlacedScore> entries) {
   }
 }
 
+namespace {
+// The player's own folder, locked while the record is read and rewritten. Only the player's own
+// copies of the game can open it, and each holds it for microseconds; one stuck past a second
+// does not keep the entries from being written.
+class OwnFolderLock {
+ public:
+  explicit OwnFolderLock(const FileInFolder& at)
+      : folder(::openat(at.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    for (int attempt = 0; folder.valid() && attempt < 100; ++attempt) {
+      if (::flock(folder.get(), LOCK_EX | LOCK_NB) == 0) return;
+      if (errno != EWOULDBLOCK && errno != EINTR) return;
+      timespec pause{0, 10'000'000};
+      ::nanosleep(&pause, nullptr);
+    }
+  }
+
+ private:
+  FileDescriptor folder;
+};
+}  // namespace
+
 FileOutcome readKeptScores(const FileInFolder& at, std::vector<PlacedScore>& entries) {
   entries.clear();
   std::array<uint8_t, kLargestFile + 1> bytes{};
@@ -143,7 +166,7 @@ FileOutcome readKeptScores(const FileInFolder& at, std::vector<PlacedScore>& ent
 
 // Under the folder's lock, so two copies of the game keep and release each other's entries.
 FileOutcome keepScores(const FileInFolder& at, std::span<const PlacedScore> entries) {
-  const FolderLock lock(at);
+  const OwnFolderLock lock(at);
   std::vector<PlacedScore> kept;
   // A damaged record is replaced: what it held is beyond saving, the new entries are not.
   if (FileOutcome read = readKeptScores(at, kept); !read && read.reason != kDamagedKept)
@@ -162,7 +185,7 @@ FileOutcome keepScores(const FileInFolder& at, std::span<const PlacedScore> entr
 }
 
 FileOutcome releaseKeptScores(const FileInFolder& at, const HighScoreTable& table) {
-  const FolderLock lock(at);
+  const OwnFolderLock lock(at);
   std::vector<PlacedScore> kept;
   if (FileOutcome read = readKeptScores(at, kept); !read) return read;
   const std::vector<PlacedScore> left = missingEntries(table, kept);

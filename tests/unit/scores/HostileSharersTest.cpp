@@ -782,6 +782,10 @@ TEST_F(HostileSharers, NoEntryVanishesWithoutAWord) {
     std::string line;   // each line said, "@" the scratch folder; "" when all was saved
     int lines;
     std::string scoresAfter;  // game/HIGHSCORE.DAT then, "bad" for no table
+    // The start's line when the table could not be loaded (its reason), "" for none.
+    std::string loadReason = {};
+    // The entry went to the player's own folder: each save that carried it says where.
+    bool kept = false;
   };
   const std::string notSaved = "zeph: the high scores were not saved to @/game/HIGHSCORE.DAT: ";
   const std::string nowhere = "zeph: the high scores were not saved: ";
@@ -801,13 +805,15 @@ TEST_F(HostileSharers, NoEntryVanishesWithoutAWord) {
   const Case cases[] = {
       {"a pipe at the name",
        [](HostileSharers& t) { ASSERT_EQ(::mkfifo(t.at("game/HIGHSCORE.DAT").c_str(), 0666), 0); },
-       0755, kPlayer, "@/home", "box 1 1 1", notSaved + "not a regular file", 3, "bad"},
+       0755, kPlayer, "@/home", "box 1 1 1", notSaved + "not a regular file", 3, "bad",
+       "not a regular file", true},
       {"frozen by another member of the group", othersFile(0444, defaultFile()), 02775,
        kPlayerInGroup, "@/home", "1 1 1", notSaved + "the file is read-only (its owner froze it)",
-       2, "1 1 1"},
+       2, "1 1 1", "", true},
       {"writable but not readable: not damaged, never replaced",
        othersFile(0620, imageOf(withScore(Score, 300))), 02775, kPlayerInGroup, "@/home",
-       "box 1 1 1", notSaved + "unreadable: permission denied", 3, "300 1 1"},
+       "box 1 1 1", notSaved + "unreadable: permission denied", 3, "300 1 1",
+       "unreadable: permission denied", true},
       {"the owner's hard link in a sticky group folder: rewritten in place",
        [&](HostileSharers& t) {
          othersFile(0664, defaultFile())(t);
@@ -853,15 +859,32 @@ TEST_F(HostileSharers, NoEntryVanishesWithoutAWord) {
     std::string line = c.line;
     for (std::size_t found; (found = line.find('@')) != std::string::npos;)
       line.replace(found, 1, folder);
+    const std::string keptIn = home + "/.local/share/zeph/kept-scores";
     std::string expected = c.start + "|";
-    for (int n = 0; n < c.lines; ++n) expected += line + "\n";
+    if (!c.loadReason.empty())
+      expected += "zeph: the high scores could not be loaded from " + game +
+                  "/HIGHSCORE.DAT: " + c.loadReason + "\n";
+    // After a box, the first save is the reset's, before any entry.
+    const int plain = c.start.starts_with("box") ? 1 : 0;
+    for (int n = 0; n < c.lines; ++n) {
+      expected += line;
+      if (c.kept && n >= plain)
+        expected += "; 1 new entry is kept in " + keptIn + " until a save can take it";
+      expected += "\n";
+    }
     EXPECT_EQ(played, expected);
     EXPECT_EQ(played.find("//"), std::string::npos);
     EXPECT_EQ(scoreFileOf(at("game/HIGHSCORE.DAT")), c.scoresAfter);
     if (fs::exists(at("game/backup.dat"))) {
       EXPECT_EQ(read(at("game/backup.dat")), read(at("game/HIGHSCORE.DAT")));
     }
-    EXPECT_EQ(homeListing(), homeBefore) << "nothing made in HOME";
+    std::vector<std::string> homeAfter = homeBefore;
+    if (c.kept) {
+      for (const char* made : {"home/.local", "home/.local/share", "home/.local/share/zeph",
+                               "home/.local/share/zeph/kept-scores"})
+        homeAfter.push_back(made);
+    }
+    EXPECT_EQ(homeListing(), homeAfter) << "nothing made in HOME but the kept entry";
   }
 }
 
