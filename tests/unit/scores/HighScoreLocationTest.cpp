@@ -468,9 +468,13 @@ class Where : public SharedScores {
       if (where.save.empty()) return "nowhere: " + where.refused;
       return where.load + "|" + where.save + "|" + where.ownBelow;
     });
-    for (std::size_t at; (at = found.find(scratch)) != std::string::npos;)
-      found.replace(at, scratch.size(), "@");
-    return found;
+    // Built by appending: GCC 12 misreads a replace in place as an overlapping copy.
+    std::string shown;
+    std::size_t from = 0;
+    for (std::size_t at; (at = found.find(scratch, from)) != std::string::npos;
+         from = at + scratch.size())
+      shown.append(found, from, at - from).append("@");
+    return shown.append(found, from, std::string::npos);
   }
 };
 
