@@ -188,6 +188,14 @@ class PipeWire(SoundServer):
     def __init__(self):
         super().__init__()
         self.conf = self.own_file("zeph-pipewire.conf", PIPEWIRE_CONF)
+        # WirePlumber 0.4's Bluetooth monitor wants logind, and gives up (exit 70) on a machine
+        # without it, as a bare one is; 0.5 goes on without and reads no such file.
+        config = os.path.join(self.home, ".config")
+        fragments = os.path.join(config, "wireplumber", "bluetooth.lua.d")
+        os.makedirs(fragments)
+        for folder, _, _ in os.walk(config):
+            os.chown(folder, PLAYER, PLAYER)
+        self.own_file(os.path.join(fragments, "60-zeph.lua"), "bluez_monitor.enabled = false\n")
         self.manager = None
 
     def start(self):
