@@ -100,23 +100,6 @@ bool sameEntry(const HighScoreEntry& entry, const PlacedScore& placed) {
          entry.letters[1] == placed.letters[1] && entry.letters[2] == placed.letters[2];
 }
 
-// The placed entries the table lacks: neither in it nor rightly pushed out by better ones.
-std::vector<PlacedScore> missingFrom(const HighScoreTable& table,
-                                     std::span<const PlacedScore> placed) {
-  std::vector<PlacedScore> missing;
-  bool matched[kModes][kRanks] = {};
-  for (const PlacedScore& entry : placed) {
-    if (entry.mode < 0 || entry.mode >= kModes) continue;
-    bool found = false;
-    for (int rank = 0; rank < kRanks && !found; ++rank) {
-      if (!matched[entry.mode][rank] && sameEntry(table.entries[entry.mode][rank], entry))
-        found = matched[entry.mode][rank] = true;
-    }
-    if (!found && highScoreRank(table, entry.mode, entry.score) >= 0) missing.push_back(entry);
-  }
-  return missing;
-}
-
 // The table with the entries put in by its ranking.
 HighScoreTable withPlaced(HighScoreTable table, std::span<const PlacedScore> placed) {
   for (const PlacedScore& entry : placed) {
@@ -144,7 +127,7 @@ MergeOutcome changedRightAfter(const FileInFolder& at, std::span<const PlacedSco
     seen = "another program removed the file right after the save";
   else if (!decodeHighScores(after.data(), got, onDisk))
     seen = "another program wrote into the file at the same moment: it holds no score table now";
-  else if (std::size_t lost = missingFrom(onDisk, placed).size(); lost > 0)
+  else if (std::size_t lost = missingEntries(onDisk, placed).size(); lost > 0)
     return {FileOutcome::refused("another save replaced the file at the same moment; " +
                                  entries(lost) + " not in it yet")};
   else
@@ -152,6 +135,22 @@ MergeOutcome changedRightAfter(const FileInFolder& at, std::span<const PlacedSco
   return {FileOutcome::refused(seen)};
 }
 }  // namespace
+
+std::vector<PlacedScore> missingEntries(const HighScoreTable& table,
+                                        std::span<const PlacedScore> placed) {
+  std::vector<PlacedScore> missing;
+  bool matched[kModes][kRanks] = {};
+  for (const PlacedScore& entry : placed) {
+    if (entry.mode < 0 || entry.mode >= kModes) continue;
+    bool found = false;
+    for (int rank = 0; rank < kRanks && !found; ++rank) {
+      if (!matched[entry.mode][rank] && sameEntry(table.entries[entry.mode][rank], entry))
+        found = matched[entry.mode][rank] = true;
+    }
+    if (!found && highScoreRank(table, entry.mode, entry.score) >= 0) missing.push_back(entry);
+  }
+  return missing;
+}
 
 // Every save takes the lock on the file in place, so between its read and its replace no other
 // save can come; a file made or replaced by someone who did not take it sends the save round

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "scores/HighScoreTable.h"
 #include "scores/SharedFile.h"
@@ -28,6 +29,11 @@ struct PlacedScore {
 struct MergeOutcome : FileOutcome {
   bool entriesSure = false;
 };
+
+// The placed entries the table lacks: neither in it nor rightly pushed out by better ones.
+// Each entry of the table stands for one placed entry only, so a score made twice is two.
+std::vector<PlacedScore> missingEntries(const HighScoreTable& table,
+                                        std::span<const PlacedScore> placed);
 
 // The load changes the table only when it returns true. Paths are taken from the working
 // folder unless absolute, links followed only when trusted.

@@ -42,11 +42,6 @@ bool sameEntry(const PlacedScore& a, const PlacedScore& b) {
          std::equal(a.letters, a.letters + kLetters, b.letters);
 }
 
-bool sameEntry(const HighScoreEntry& entry, const PlacedScore& placed) {
-  return entry.score == placed.score &&
-         std::equal(entry.letters, entry.letters + kLetters, placed.letters);
-}
-
 bool validEntry(const PlacedScore& entry) {
   if (entry.mode < 0 || entry.mode >= kModes) return false;
   return std::all_of(entry.letters, entry.letters + kLetters,
@@ -107,22 +102,6 @@ bool decodeKeptScores(std::span<const uint8_t> bytes, std::vector<PlacedScore>& 
   }
   entries = std::move(read);
   return true;
-}
-
-std::vector<PlacedScore> missingEntries(const HighScoreTable& table,
-                                        std::span<const PlacedScore> placed) {
-  std::vector<PlacedScore> missing;
-  bool matched[kModes][kRanks] = {};
-  for (const PlacedScore& entry : placed) {
-    if (entry.mode < 0 || entry.mode >= kModes) continue;
-    bool found = false;
-    for (int rank = 0; rank < kRanks && !found; ++rank) {
-      if (!matched[entry.mode][rank] && sameEntry(table.entries[entry.mode][rank], entry))
-        found = matched[entry.mode][rank] = true;
-    }
-    if (!found && highScoreRank(table, entry.mode, entry.score) >= 0) missing.push_back(entry);
-  }
-  return missing;
 }
 
 void placeMissing(HighScoreTable& table, std::span<const PlacedScore> entries) {

@@ -19,10 +19,6 @@ std::vector<uint8_t> encodeKeptScores(std::span<const PlacedScore> entries);
 // False for anything but a whole, untouched record; entries is then left alone.
 bool decodeKeptScores(std::span<const uint8_t> bytes, std::vector<PlacedScore>& entries);
 
-// The placed entries the table lacks: neither in it nor rightly pushed out by better ones.
-// Each entry of the table stands for one placed entry only, so a score made twice is two.
-std::vector<PlacedScore> missingEntries(const HighScoreTable& table,
-                                        std::span<const PlacedScore> placed);
 // Places those of entries the table lacks, by its own ranking.
 void placeMissing(HighScoreTable& table, std::span<const PlacedScore> entries);
 
