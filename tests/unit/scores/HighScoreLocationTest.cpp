@@ -568,15 +568,19 @@ TEST_F(Where, RootStaysOutOfOthersTreesAndUnusableHomesFallBack) {
 // The start reads the table through the very folder its walk reached, and the saves write
 // there: a folder swapped for another member's after the walk is never read or written.
 TEST_F(Where, AFolderSwappedAfterTheWalkIsNeverLoadedNorSaved) {
-  folderAt("game", 0555);
-  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
-  giveTo("game", 0, 0);
-  folderAt("home/.local/share/zeph", 0700);
-  fileAt("home/.local/share/zeph/HIGHSCORE.DAT", imageOf(withScore(Score, 800)), 0644);
-  folderAt("planted", 0777);
-  fileAt("planted/HIGHSCORE.DAT", imageOf(withScore(Score, 99999)), 0666);
-  giveTo("planted", kOther.uid, kOther.gid);
-  giveTo("planted/HIGHSCORE.DAT", kOther.uid, kOther.gid);
+  // The player's own table, and another member's planted folder to swap in for its folder.
+  auto lay = [this] {
+    folderAt("game", 0555);
+    fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
+    giveTo("game", 0, 0);
+    folderAt("home/.local/share/zeph", 0700);
+    fileAt("home/.local/share/zeph/HIGHSCORE.DAT", imageOf(withScore(Score, 800)), 0644);
+    folderAt("planted", 0777);
+    fileAt("planted/HIGHSCORE.DAT", imageOf(withScore(Score, 99999)), 0666);
+    giveTo("planted", kOther.uid, kOther.gid);
+    giveTo("planted/HIGHSCORE.DAT", kOther.uid, kOther.gid);
+  };
+  lay();
   const std::string scratch = folder;
   const std::string zeph = scratch + "/home/.local/share/zeph";
   auto swap = [&] {
@@ -597,15 +601,7 @@ TEST_F(Where, AFolderSwappedAfterTheWalkIsNeverLoadedNorSaved) {
   TearDown();
   SetUp();
   // The same through the game's own start and save, the swap between them.
-  folderAt("game", 0555);
-  fileAt("game/HIGHSCORE.DAT", defaultFile(), 0444);
-  giveTo("game", 0, 0);
-  folderAt("home/.local/share/zeph", 0700);
-  fileAt("home/.local/share/zeph/HIGHSCORE.DAT", imageOf(withScore(Score, 800)), 0644);
-  folderAt("planted", 0777);
-  fileAt("planted/HIGHSCORE.DAT", imageOf(withScore(Score, 99999)), 0666);
-  giveTo("planted", kOther.uid, kOther.gid);
-  giveTo("planted/HIGHSCORE.DAT", kOther.uid, kOther.gid);
+  lay();
   const std::string scratch2 = folder;
   const std::string zeph2 = scratch2 + "/home/.local/share/zeph";
   const std::string played = as(kPlayer, [&] {
